@@ -1,0 +1,17 @@
+#include "qtdialogs.h"
+#include "tavomain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QtDialogs dialogs;
+    Dialogs::install(&dialogs);
+
+    TavoMain window;
+    window.show();
+    const int status = application.exec();
+    Dialogs::install(nullptr);
+    return status;
+}

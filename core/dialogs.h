@@ -1,0 +1,49 @@
+#ifndef TAVO_CORE_DIALOGS_H
+#define TAVO_CORE_DIALOGS_H
+
+#include <QString>
+
+// The one seam through which the program talks to the user in modal boxes.
+//
+// The core (imaging/, gcode/) cannot link QtWidgets, yet a picture that fails
+// to load or a refused parameter must reach the user. Everything goes through
+// the installed Dialogs: the window installs one that calls the static
+// QMessageBox / QFileDialog functions, tests install a scripted one that
+// records each prompt and answers without blocking.
+class Dialogs
+{
+public:
+    // The same values as QMessageBox::StandardButton, so the window's
+    // implementation can hand them over unchanged.
+    enum Button : int {
+        NoButton = 0x00000000,
+        Ok = 0x00000400,
+        Yes = 0x00004000,
+        No = 0x00010000,
+        Cancel = 0x00400000,
+    };
+    using Buttons = int;
+
+    virtual ~Dialogs();
+
+    virtual void critical(const QString& title, const QString& text) = 0;
+    virtual void information(const QString& title, const QString& text) = 0;
+    // Returns the button chosen; Escape or the box's close button give the
+    // escape button (Cancel when offered).
+    virtual Button question(const QString& title, const QString& text, Buttons buttons,
+                            Button defaultButton) = 0;
+    // An empty result means the user cancelled.
+    virtual QString getOpenFileName(const QString& caption, const QString& dir,
+                                    const QString& filter) = 0;
+    virtual QString getSaveFileName(const QString& caption, const QString& dir,
+                                    const QString& filter) = 0;
+
+    // The installed implementation; never null. Until something is installed,
+    // a fallback writes messages to the log and cancels every question.
+    static Dialogs& instance();
+    // Installs dialogs (not owned) and returns the previous one; nullptr
+    // restores the fallback.
+    static Dialogs* install(Dialogs* dialogs);
+};
+
+#endif

@@ -1,0 +1,55 @@
+#ifndef TAVO_GCODE_GCODEGENERATOR_H
+#define TAVO_GCODE_GCODEGENERATOR_H
+
+#include <QImage>
+#include <QString>
+
+#include <array>
+
+// The G-code types; any other value (the window starts with -1) is CNC Line.
+enum GcodeType : int {
+    LaserLine = 0,
+    LaserDots = 1,
+    CncLine = 2,
+};
+
+// Carries the panel's parameters into a G-code file.
+//
+// The parameters live as the texts the user typed: validate() parses them for
+// checking only, and the writers parse them again and copy some of them into
+// the file character for character.
+class GcodeGenerator
+{
+public:
+    explicit GcodeGenerator(QImage* image = nullptr);
+
+    // Borrows the picture to convert; a null pointer keeps the previous one.
+    void setImage(QImage* image);
+    QImage* image() const { return m_image; }
+
+    // Checks slots 2 to 5 for the type; the first refused one is reported as
+    // "Invalid Parameters" through the dialog seam and gives false.
+    bool validate(int type) const;
+
+    bool generate(int type, const QString& fileName);
+    QString formatPosition(int row, int column) const;
+    bool generateLaserLine(const QString& fileName);
+    bool generateLaserDots(const QString& fileName);
+    bool generateCncLine(const QString& fileName);
+
+    double precision() const { return m_precision; }
+    int travelLength() const { return m_travelLength; }
+    double processingTime() const { return m_processingTime; }
+
+    // The labels lblParam1..5 and the texts of cmbParam1, txtParam2..5.
+    std::array<QString, 5> paramNames;
+    std::array<QString, 5> paramValues;
+
+private:
+    QImage* m_image = nullptr;
+    double m_precision = 0.0;
+    int m_travelLength = 0;
+    double m_processingTime = 0.0;
+};
+
+#endif

@@ -1,0 +1,1 @@
+#include "gcode/gcodegenerator.h"

@@ -1,0 +1,85 @@
+#ifndef TAVO_IMAGING_IMAGEPROCESSOR_H
+#define TAVO_IMAGING_IMAGEPROCESSOR_H
+
+#include "imaging/graylevel.h"
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+
+// The picture workspace: the working image that every command changes, the
+// source image as loaded (the starting point of Reset and zoom), and the
+// threshold used by Binary and Outline.
+//
+// Both pictures are always 32 bits per pixel (Format_RGB32, or Format_ARGB32
+// when the file has alpha) or null, so every pixel loop reads scan lines as
+// QRgb words. A missing picture is a null QImage, never a null pointer.
+class ImageProcessor
+{
+public:
+    ImageProcessor();
+    ~ImageProcessor();
+    ImageProcessor(const ImageProcessor&) = delete;
+    ImageProcessor& operator=(const ImageProcessor&) = delete;
+
+    // The working image; the pointer stays valid for the processor's lifetime.
+    QImage* workingImage() { return &m_workingImage; }
+    const QImage& workingImage() const { return m_workingImage; }
+    const QImage& sourceImage() const { return m_sourceImage; }
+    int threshold() const { return m_threshold; }
+    bool autoThreshold() const { return m_autoThreshold; }
+
+    // Loads the file into both pictures. On failure shows "Critical Error"
+    // through the dialog seam, leaves both pictures null and returns false.
+    bool loadImage(const QString& fileName);
+    // Starts a workspace from a picture already in memory (converted like a
+    // loaded file); used by the command-line front end and the tests.
+    void adoptImage(const QImage& image);
+
+    void resetImage();
+    void cropImage(int width, int height);
+    void rotateImage();
+    void scaleKeepAspect(int width, int height);
+    void scaleIgnoreAspect(int width, int height);
+    int sourceWidth() const { return m_sourceImage.width(); }
+    int sourceHeight() const { return m_sourceImage.height(); }
+
+    void setThreshold(int value);
+    void setManualThreshold(bool manual);
+
+    // Tone filters, in place.
+    int meanGrayLevel() const;
+    int effectiveThreshold() const;
+    void grayImage();
+    void binaryImage();
+    void ditherImage();
+    void inverseImage();
+    static QRgb ditherNeighbour(const QColor& current, const QColor& thresholdColour,
+                                const QColor& neighbour, double weight);
+
+    // Effect filters.
+    void reliefImage();
+    void pulverizeImage();
+    void outlineImage();
+    void softenImage();
+
+    // Pulverize draws from this generator; tests seed it for repeatable runs.
+    void seedRandom(std::uint64_t seed);
+
+    // The one pixel representation inside the workspace: 32-bit words,
+    // Format_ARGB32 when the picture has alpha, else Format_RGB32.
+    static QImage toWorkingFormat(const QImage& image);
+
+private:
+    std::uint32_t nextRandom();
+
+    QImage m_workingImage;
+    int m_threshold = 127;
+    QImage m_sourceImage;
+    bool m_autoThreshold = true;
+    std::uint64_t m_randomState = 0x9E3779B97F4A7C15ull;
+};
+
+#endif

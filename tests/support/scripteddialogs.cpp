@@ -1,0 +1,60 @@
+#include "scripteddialogs.h"
+
+ScriptedDialogs::ScriptedDialogs() : m_previous(Dialogs::install(this)) {}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    Dialogs::install(m_previous);
+}
+
+void ScriptedDialogs::clear()
+{
+    m_prompts.clear();
+    m_answers.clear();
+    m_fileNames.clear();
+    m_unexpected = 0;
+}
+
+void ScriptedDialogs::critical(const QString& title, const QString& text)
+{
+    m_prompts.append({Critical, title, text, Ok, NoButton, QString()});
+}
+
+void ScriptedDialogs::information(const QString& title, const QString& text)
+{
+    m_prompts.append({Information, title, text, Ok, NoButton, QString()});
+}
+
+Dialogs::Button ScriptedDialogs::question(const QString& title, const QString& text,
+                                          Buttons buttons, Button defaultButton)
+{
+    m_prompts.append({Question, title, text, buttons, defaultButton, QString()});
+    if (m_answers.isEmpty()) {
+        ++m_unexpected;
+        return Cancel;
+    }
+    return m_answers.dequeue();
+}
+
+QString ScriptedDialogs::getOpenFileName(const QString& caption, const QString& dir,
+                                         const QString& filter)
+{
+    m_prompts.append({OpenFile, caption, filter, NoButton, NoButton, dir});
+    return nextFileName();
+}
+
+QString ScriptedDialogs::getSaveFileName(const QString& caption, const QString& dir,
+                                         const QString& filter)
+{
+    m_prompts.append({SaveFile, caption, filter, NoButton, NoButton, dir});
+    return nextFileName();
+}
+
+QString ScriptedDialogs::nextFileName()
+{
+    if (m_fileNames.isEmpty()) {
+        ++m_unexpected;
+        return QString();
+    }
+    return m_fileNames.dequeue();
+}

@@ -1,0 +1,61 @@
+#ifndef TAVO_TESTS_SCRIPTEDDIALOGS_H
+#define TAVO_TESTS_SCRIPTEDDIALOGS_H
+
+#include "core/dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+// A Dialogs implementation for tests: every prompt is recorded, and answers
+// come from queues the test fills beforehand, so nothing ever blocks.
+// Installs itself on construction and restores the previous dialogs when
+// destroyed.
+class ScriptedDialogs final : public Dialogs
+{
+public:
+    enum Kind { Critical, Information, Question, OpenFile, SaveFile };
+
+    struct Prompt {
+        Kind kind;
+        QString title;   // the caption for file dialogs
+        QString text;    // the filter for file dialogs
+        Buttons buttons; // questions only
+        Button defaultButton;
+        QString dir; // file dialogs only
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    // Answers handed out in order; a prompt with no answer queued gets Cancel
+    // (or an empty file name) and counts as unexpected.
+    void answerQuestion(Button answer) { m_answers.enqueue(answer); }
+    void answerFileName(const QString& fileName) { m_fileNames.enqueue(fileName); }
+
+    const QList<Prompt>& prompts() const { return m_prompts; }
+    int unexpectedPrompts() const { return m_unexpected; }
+    // Queued answers nobody asked for: a prompt that should have appeared did not.
+    int unusedAnswers() const { return m_answers.size() + m_fileNames.size(); }
+    void clear();
+
+    void critical(const QString& title, const QString& text) override;
+    void information(const QString& title, const QString& text) override;
+    Button question(const QString& title, const QString& text, Buttons buttons,
+                    Button defaultButton) override;
+    QString getOpenFileName(const QString& caption, const QString& dir,
+                            const QString& filter) override;
+    QString getSaveFileName(const QString& caption, const QString& dir,
+                            const QString& filter) override;
+
+private:
+    QString nextFileName();
+
+    QList<Prompt> m_prompts;
+    QQueue<Button> m_answers;
+    QQueue<QString> m_fileNames;
+    int m_unexpected = 0;
+    Dialogs* m_previous;
+};
+
+#endif
