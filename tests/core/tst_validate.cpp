@@ -1,0 +1,169 @@
+#include "gcode/gcodegenerator.h"
+#include "scripteddialogs.h"
+
+#include <QtTest>
+
+class TestValidate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void validate_data();
+    void validate();
+};
+
+namespace {
+
+const QStringList laserLineDefaults{"100", "500", "1000", "20"};
+const QStringList laserDotsDefaults{"15", "0.4", "100", "20"};
+const QStringList cncLineDefaults{"100", "40", "1", "500"};
+
+const QString power = "Laser Power must be within (1 - 100)";
+const QString jump = "Jump Speed must be within (1 - 10000)";
+const QString laserTravel = "Travel Speed must be within (1 - 2000)";
+const QString start = "Start Position must be within (0.00 - 150.00)";
+const QString ignored = "Ignored Threshold must be within (0 - 255)";
+const QString powerIndex = "Power Index must be within (0.1 - 1.0)";
+const QString thickness = "Sheet Thickness must be within (1.00 - 150.00)";
+const QString maxDepth = "Max Depth must be within (1.00 - 150.00)";
+const QString minDepth = "Min Depth must be within (1.00 - 150.00)";
+const QString depthOrder = "Min Depth must be smaller than Max Depth";
+const QString depthRoom = "Max Depth must be at least 1.00 smaller than Sheet Thickness";
+const QString cncTravel = "Travel Speed must be within (1 - 500)";
+
+QStringList defaultsFor(int type)
+{
+    return type == LaserLine   ? laserLineDefaults
+           : type == LaserDots ? laserDotsDefaults
+                               : cncLineDefaults;
+}
+
+// The type's defaults with some slots (2..5) replaced; message empty = accepted.
+void addRow(const char* name, int type, const QList<QPair<int, QString>>& changes,
+            const QString& message)
+{
+    QStringList values = defaultsFor(type);
+    for (const auto& change : changes)
+        values[change.first - 2] = change.second;
+    QTest::newRow(name) << type << values << message;
+}
+
+// Every text once in one slot: the outcome is what the slot's Qt conversion
+// makes of it (toInt gives 0 for "1e3", "12.5" and "nan"; toDouble reads
+// "nan", "inf" and " 100 ").
+struct TextOutcome
+{
+    const char* text;
+    bool integerRange; // accepted as an integer in 1..100
+    bool ignoredRange; // accepted as an integer in 0..255
+    bool heightRange;  // accepted as a double in 0..150
+};
+const TextOutcome textOutcomes[] = {
+    {"", false, true, true},     {"abc", false, true, true},   {"12.5", false, true, true},
+    {"-5", false, false, false}, {"1e3", false, true, false},  {" 100 ", true, true, true},
+    {"+7", true, true, true},    {"0x10", false, true, true},  {"nan", false, true, false},
+    {"inf", false, true, false}, {"-inf", false, true, false}, {"01000", false, false, false},
+};
+
+} // namespace
+
+void TestValidate::validate_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("message");
+
+    for (const TextOutcome& t : textOutcomes) {
+        const QByteArray quoted = QByteArray("\"") + t.text + "\"";
+        QTest::newRow(("power " + quoted).constData())
+            << int(LaserLine) << QStringList{t.text, "500", "1000", "20"}
+            << (t.integerRange ? QString() : power);
+        QTest::newRow(("ignored threshold " + quoted).constData())
+            << int(LaserDots) << QStringList{t.text, "0.4", "100", "20"}
+            << (t.ignoredRange ? QString() : ignored);
+        QTest::newRow(("start height " + quoted).constData())
+            << int(LaserLine) << QStringList{"100", "500", "1000", t.text}
+            << (t.heightRange ? QString() : start);
+    }
+
+    addRow("laser line defaults", LaserLine, {}, {});
+    addRow("power 1", LaserLine, {{2, "1"}}, {});
+    addRow("power 0", LaserLine, {{2, "0"}}, power);
+    addRow("power 101", LaserLine, {{2, "101"}}, power);
+    addRow("jump 10000", LaserLine, {{4, "10000"}}, {});
+    addRow("jump 10001", LaserLine, {{4, "10001"}}, jump);
+    addRow("jump typed 01000", LaserLine, {{4, "01000"}}, {});
+    addRow("laser travel 2000", LaserLine, {{3, "2000"}}, {});
+    addRow("laser travel 2001", LaserLine, {{3, "2001"}}, laserTravel);
+    addRow("start 150", LaserLine, {{5, "150"}}, {});
+    addRow("start 150.01", LaserLine, {{5, "150.01"}}, start);
+    addRow("start -0.1", LaserLine, {{5, "-0.1"}}, start);
+    addRow("jump before travel", LaserLine, {{3, "0"}, {4, "0"}}, jump);
+    addRow("power before height", LaserLine, {{2, "0"}, {5, "200"}}, power);
+    addRow("travel before height", LaserLine, {{3, "0"}, {5, "nan"}}, laserTravel);
+
+    addRow("laser dots defaults", LaserDots, {}, {});
+    addRow("ignored 256", LaserDots, {{2, "256"}}, ignored);
+    addRow("ignored 255", LaserDots, {{2, "255"}}, {});
+    addRow("index 0.1 in single precision", LaserDots, {{3, "0.1"}}, {});
+    addRow("index 1", LaserDots, {{3, "1"}}, {});
+    addRow("index 0.09", LaserDots, {{3, "0.09"}}, powerIndex);
+    addRow("index 1.01", LaserDots, {{3, "1.01"}}, powerIndex);
+    addRow("index empty", LaserDots, {{3, ""}}, powerIndex);
+    addRow("index spaced", LaserDots, {{3, " 0.5 "}}, {});
+    addRow("index nan", LaserDots, {{3, "nan"}}, powerIndex);
+    addRow("index inf", LaserDots, {{3, "inf"}}, powerIndex);
+    addRow("index -inf", LaserDots, {{3, "-inf"}}, powerIndex);
+    addRow("dots travel 2001", LaserDots, {{4, "2001"}}, laserTravel);
+    addRow("dots travel 0", LaserDots, {{4, "0"}}, laserTravel);
+    addRow("dots start nan", LaserDots, {{5, "nan"}}, start);
+    addRow("index before travel", LaserDots, {{3, "2"}, {4, "0"}}, powerIndex);
+
+    addRow("cnc defaults", CncLine, {}, {});
+    addRow("depth 99 under 100", CncLine, {{3, "99"}}, {});
+    addRow("depth 99.5 under 100", CncLine, {{3, "99.5"}}, depthRoom);
+    addRow("equal depths", CncLine, {{3, "20"}, {4, "20"}}, depthOrder);
+    addRow("cnc travel 500", CncLine, {{5, "500"}}, {});
+    addRow("cnc travel 501", CncLine, {{5, "501"}}, cncTravel);
+    addRow("cnc travel 1e3", CncLine, {{5, "1e3"}}, cncTravel);
+    addRow("max depth only", CncLine, {{3, "200"}, {4, "0"}}, maxDepth);
+    addRow("thickness 0.99", CncLine, {{2, "0.99"}}, thickness);
+    addRow("thickness 150", CncLine, {{2, "150"}}, {});
+    addRow("thickness nan", CncLine, {{2, "nan"}}, thickness);
+    addRow("max depth inf", CncLine, {{3, "inf"}}, maxDepth);
+    addRow("min depth nan", CncLine, {{4, "nan"}}, minDepth);
+    addRow("min depth empty", CncLine, {{4, ""}}, minDepth);
+    addRow("order before room", CncLine, {{2, "10"}, {3, "20"}, {4, "30"}}, depthOrder);
+    addRow("room before travel", CncLine, {{3, "100"}, {5, "0"}}, depthRoom);
+
+    // Types other than the two laser ones validate as CNC Line.
+    addRow("type -1 takes cnc rules", -1, {}, {});
+    QTest::newRow("type -1 refuses laser texts")
+        << -1 << laserLineDefaults << "Max Depth must be within (1.00 - 150.00)";
+    QTest::newRow("type 7 refuses cnc travel")
+        << 7 << QStringList{"100", "40", "1", "600"} << cncTravel;
+}
+
+void TestValidate::validate()
+{
+    QFETCH(int, type);
+    QFETCH(QStringList, values);
+    QFETCH(QString, message);
+
+    ScriptedDialogs dialogs;
+    GcodeGenerator generator;
+    generator.paramValues = {"0.16", values[0], values[1], values[2], values[3]};
+    QCOMPARE(generator.validate(type), message.isEmpty());
+    if (message.isEmpty()) {
+        QVERIFY(dialogs.prompts().isEmpty());
+        return;
+    }
+    QCOMPARE(dialogs.prompts().size(), 1);
+    const ScriptedDialogs::Prompt& prompt = dialogs.prompts().first();
+    QCOMPARE(int(prompt.kind), int(ScriptedDialogs::Critical));
+    QCOMPARE(prompt.title, QString("Invalid Parameters"));
+    QCOMPARE(prompt.text, message);
+}
+
+QTEST_GUILESS_MAIN(TestValidate)
+#include "tst_validate.moc"
