@@ -3,9 +3,11 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-static_assert(Dialogs::NoButton == QMessageBox::NoButton && Dialogs::Ok == QMessageBox::Ok &&
-                  Dialogs::Yes == QMessageBox::Yes && Dialogs::No == QMessageBox::No &&
-                  Dialogs::Cancel == QMessageBox::Cancel,
+static_assert(int(Dialogs::NoButton) == int(QMessageBox::NoButton) &&
+                  int(Dialogs::Ok) == int(QMessageBox::Ok) &&
+                  int(Dialogs::Yes) == int(QMessageBox::Yes) &&
+                  int(Dialogs::No) == int(QMessageBox::No) &&
+                  int(Dialogs::Cancel) == int(QMessageBox::Cancel),
               "Dialogs::Button must mirror QMessageBox::StandardButton");
 
 void QtDialogs::critical(const QString& title, const QString& text)

@@ -1,0 +1,180 @@
+// The picture commands of the window: open, save, the view with its size
+// read-out, zoom, Scale and Fit.
+
+#include "tavomain.h"
+#include "ui_tavomain.h"
+
+#include "core/dialogs.h"
+#include "gcode/gcodegenerator.h"
+#include "imaging/imageprocessor.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPalette>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace {
+
+const char pictureFilter[] = QT_TRANSLATE_NOOP("TavoMain", "JPEG(*.jpg);;PNG(*.png);;BMP(*.bmp)");
+
+// Engravings wider or taller than this no longer fit the machines' bed.
+constexpr double sizeLimitMm = 140.0;
+
+// Millimetres per pixel on offer: fine steps of 0.02 up to 0.6, then 0.05.
+QStringList pixelSizeChoices()
+{
+    QStringList choices;
+    for (int i = 1; i <= 38; ++i) {
+        const double millimetres = i <= 30 ? i * 0.02 : (i - 30) * 0.05 + 0.6;
+        choices << QString("%1").arg(millimetres);
+    }
+    return choices;
+}
+
+constexpr int defaultPixelSizeIndex = 7; // 0.16 mm
+
+// Writes through a temporary file, so a failed save never leaves a broken
+// picture behind, nor destroys an older file of the same name. The format
+// follows the name's suffix, as with QImage::save.
+bool writePicture(const QImage& image, const QString& fileName)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
+    if (!writer.write(image))
+        return false;
+    return file.commit();
+}
+
+} // namespace
+
+void TavoMain::on_actionOpen_triggered()
+{
+    openImage();
+}
+
+void TavoMain::on_btnOpen_clicked()
+{
+    openImage();
+}
+
+void TavoMain::openImage()
+{
+    const QString fileName =
+        Dialogs::instance().getOpenFileName(tr("Open Image"), QString(), tr(pictureFilter));
+    if (fileName.isEmpty())
+        return;
+
+    // A picture that fails to load has been reported already and leaves an
+    // empty workspace; the panels are set up all the same.
+    imageProcessor->loadImage(fileName);
+    ui->txtFile->setPlainText(fileName);
+    const QImage& picture = *imageProcessor->workingImage();
+    ui->lblInfo->setText(
+        tr("Image Information: %1 X %2").arg(picture.width()).arg(picture.height()));
+    updateImageView();
+
+    ui->controlWidget->setEnabled(true);
+    ui->imageWidget->setEnabled(true);
+    ui->cmbParam1->clear();
+    ui->cmbParam1->addItems(pixelSizeChoices());
+    ui->cmbParam1->setCurrentIndex(defaultPixelSizeIndex);
+
+    gcodeType = LaserLine;
+    setupParameterPanel();
+    updateImageView();
+}
+
+void TavoMain::on_actionSave_triggered()
+{
+    const QString fileName =
+        Dialogs::instance().getSaveFileName(tr("Save Image"), QString(), tr(pictureFilter));
+    if (fileName.isEmpty())
+        return;
+
+    const QImage& picture = *imageProcessor->workingImage();
+    if (picture.isNull())
+        return; // nothing to save yet
+    if (writePicture(picture, fileName))
+        Dialogs::instance().information(tr("Save Image"),
+                                        fileName + tr(" has been successfully saved!"));
+    else
+        Dialogs::instance().critical(tr("Save Image"), fileName + tr(" cannot be saved!"));
+}
+
+void TavoMain::updateImageView()
+{
+    ui->lblImage->setPixmap(QPixmap::fromImage(*imageProcessor->workingImage()));
+    updateSizeReadout(ui->cmbParam1->currentText());
+}
+
+void TavoMain::on_cmbParam1_currentIndexChanged(const QString& arg1)
+{
+    updateSizeReadout(arg1);
+}
+
+// The size the picture will have on the machine, red once it leaves the bed.
+void TavoMain::updateSizeReadout(const QString& pixelSize)
+{
+    const QImage& picture = *imageProcessor->workingImage();
+    // Single precision on purpose: 875 px at 0.16 mm must read exactly 140.
+    const float millimetres = pixelSize.toFloat();
+    const float x = float(picture.width()) * millimetres;
+    const float y = float(picture.height()) * millimetres;
+    ui->lblSize->setText(tr("Size = X: ") + QString::number(x, 'F', 2) + tr(" * Y: ") +
+                         QString::number(y, 'F', 2));
+
+    const QColor colour =
+        x > sizeLimitMm || y > sizeLimitMm ? QColor(255, 0, 0) : QColor(0, 0, 255);
+    QPalette palette;
+    palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(colour, Qt::SolidPattern));
+    ui->lblSize->setPalette(palette);
+}
+
+void TavoMain::on_sldSize_sliderMoved(int position)
+{
+    // The spin box clamps to its range and runs the zoom when its value changes.
+    ui->spbSize->setValue(position);
+}
+
+// Every zoom starts again from the loaded picture, so repeated steps never
+// lose detail; filters and crops applied since are dropped, the rotation is
+// kept.
+void TavoMain::on_spbSize_valueChanged(int arg1)
+{
+    const double factor = ui->spbSize->value() / 100.0;
+    const int width = int(factor * imageProcessor->sourceWidth());
+    const int height = int(factor * imageProcessor->sourceHeight());
+
+    imageProcessor->resetImage();
+    if (rotated)
+        imageProcessor->rotateImage();
+    imageProcessor->scaleKeepAspect(width, height);
+    updateImageView();
+
+    ui->sldSize->setValue(arg1);
+    ui->sldSize->update();
+}
+
+QSize TavoMain::viewAreaSize() const
+{
+    return QSize(ui->lblWidth->width() - 20,
+                 ui->lblHeight->height() - ui->btnReset->height() - ui->spbSize->height() - 20);
+}
+
+void TavoMain::on_btnScale_clicked()
+{
+    const QSize area = viewAreaSize();
+    imageProcessor->scaleKeepAspect(area.width(), area.height());
+    updateImageView();
+}
+
+void TavoMain::on_btnFit_clicked()
+{
+    const QSize area = viewAreaSize();
+    imageProcessor->scaleIgnoreAspect(area.width(), area.height());
+    updateImageView();
+}
