@@ -1,5 +1,7 @@
 #include "gcode/gcodegenerator.h"
 
+#include "gcode/gcodeoutput.h"
+
 GcodeGenerator::GcodeGenerator(QImage* image) : m_image(image)
 {
     paramNames.fill(QStringLiteral("N/A"));
@@ -10,4 +12,32 @@ void GcodeGenerator::setImage(QImage* image)
 {
     if (image)
         m_image = image;
+}
+
+bool GcodeGenerator::generate(int type, const QString& fileName)
+{
+    if (!m_image)
+        return false;
+    m_precision = paramValues[0].toDouble();
+    // One pass along every row; the same for every type and every content.
+    const double pixels = double(qint64(m_image->width()) * m_image->height());
+    m_travelLength = gcode::truncatedToInt(pixels * m_precision);
+    m_processingTime = 0.0;
+
+    switch (type) {
+    case LaserLine:
+        return generateLaserLine(fileName);
+    case LaserDots:
+        return generateLaserDots(fileName);
+    default:
+        return generateCncLine(fileName);
+    }
+}
+
+QString GcodeGenerator::formatPosition(int row, int column) const
+{
+    const int width = m_image ? m_image->width() : 0;
+    const int height = m_image ? m_image->height() : 0;
+    return QLatin1String("X") + gcode::coordinateText(gcode::machineX(width, column, m_precision)) +
+           QLatin1String(" Y") + gcode::coordinateText(gcode::machineY(height, row, m_precision));
 }

@@ -18,6 +18,12 @@ enum GcodeType : int {
 // The parameters live as the texts the user typed: validate() parses them for
 // checking only, and the writers parse them again and copy some of them into
 // the file character for character.
+//
+// The writers stream: each column's X text and each row's Y text is formatted
+// once per file, lines are assembled in a byte buffer and written in large
+// chunks through QSaveFile. A file that cannot be written completely is
+// reported through the dialog seam ("Save Gcode"), gives false and leaves no
+// partial file behind; an older file of that name stays as it was.
 class GcodeGenerator
 {
 public:
@@ -31,7 +37,11 @@ public:
     // "Invalid Parameters" through the dialog seam and gives false.
     bool validate(int type) const;
 
+    // Sets precision, travel length and processing time, then writes the file
+    // with the type's writer. False, silently, without a picture.
     bool generate(int type, const QString& fileName);
+    // "X<x> Y<y>": the machine position of the pixel corner (row, column),
+    // the picture centred on the origin, two decimals.
     QString formatPosition(int row, int column) const;
     bool generateLaserLine(const QString& fileName);
     bool generateLaserDots(const QString& fileName);

@@ -1,0 +1,106 @@
+// CNC Line: a serpentine scan that changes the tool's depth wherever the gray
+// level changes, from Min Depth for white to Max Depth for black.
+#include "gcode/gcodegenerator.h"
+#include "gcode/gcodeoutput.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+using namespace gcode;
+
+namespace {
+
+// At most six significant digits, no trailing zeros: 102, 20.4235.
+QByteArray zText(double z)
+{
+    return QString(QStringLiteral("%1")).arg(z).toUtf8();
+}
+
+} // namespace
+
+bool GcodeGenerator::generateCncLine(const QString& fileName)
+{
+    const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be writed!");
+    OutputFile file(fileName);
+    if (!file.open())
+        return reportWriteFailure(fileName, failure);
+
+    const double safeHeight = paramValues[1].toDouble() + 2.0;
+    const double topHeight = safeHeight + 10.0;
+
+    writePrefix(file, "; <Tavo CNC Milling>", "; Line CNC", paramNames, paramValues);
+    file.line("; ****** Main G-code ******");
+    file.line("M107");
+    file.line("G28");
+    file.line("G4 P2000");
+    file.line("G1 F1000");
+    file.line("G1 Z" + zText(topHeight));
+    file.line("G1 Z" + zText(safeHeight));
+    file.line("G4 P10000");
+    file.line("M106 S255");
+    file.line("G4 P3000");
+    file.line("G1 Z" + zText(safeHeight));
+    file.line("G1 F" + paramValues[4].toUtf8());
+    file.line("G1 " + formatPosition(0, 0).toLatin1() + " Z" + zText(safeHeight));
+
+    const double maxDepth = paramValues[2].toDouble();
+    const double minDepth = paramValues[3].toDouble();
+    const double depthStep = (maxDepth - minDepth) / 255.0;
+    const double speed = paramValues[4].toDouble();
+    std::array<double, 256> depths;
+    for (int g = 0; g < 256; ++g)
+        depths[std::size_t(g)] = (255 - g) * depthStep + minDepth;
+
+    const QImage picture = m_image ? wordImage(*m_image) : QImage();
+    const int width = picture.width();
+    const int height = picture.height();
+    const double precision = m_precision;
+    const TextTable xs(width, [&](int c) {
+        return "G1 X" + coordinateText(machineX(width, c, precision)).toLatin1();
+    });
+    // A change is two lines: the move, then the new depth.
+    const TextTable ys(height, [&](int r) {
+        return " Y" + coordinateText(machineY(height, r, precision)).toLatin1() + "\r\nG1 Z";
+    });
+    const TextTable zs(256, [&](int g) { return zText(depths[std::size_t(g)]) + "\r\n"; });
+    const std::size_t longestChange = xs.stride() + ys.stride() + zs.stride();
+
+    double time = m_processingTime;
+    double previousDepth = maxDepth;
+    std::vector<unsigned char> grays;
+    for (int r = 0; r < height && file.ok(); ++r) {
+        rowGrayLevels(picture, r, grays);
+        const bool even = r % 2 == 0;
+        const int step = even ? 1 : -1;
+        const int first = even ? 0 : width - 1;
+        const int end = even ? width : -1;
+        int previous = 255;
+        for (int c = first; c != end; c += step) {
+            const int g = grays[std::size_t(c)];
+            if (g == previous)
+                continue;
+            previous = g;
+            const double depth = depths[std::size_t(g)];
+            // Whole millimetres only: a change under 1 mm costs no time.
+            time += std::fabs(std::trunc(previousDepth - depth)) / speed;
+            previousDepth = depth;
+            char* to = file.reserve(longestChange);
+            to = xs.copy(to, c);
+            to = ys.copy(to, r);
+            to = zs.copy(to, g);
+            file.advance(to);
+        }
+    }
+
+    file.line("; ****** G-code Postfix ******");
+    file.line("M107");
+    file.line("G28");
+    file.line("M107");
+    file.line("M84");
+    file.line("G1 F2000");
+    if (!file.commit())
+        return reportWriteFailure(fileName, failure);
+    m_processingTime = time + m_travelLength / speed;
+    return true;
+}

@@ -1,0 +1,132 @@
+#include "gcode/gcodeoutput.h"
+
+#include "core/dialogs.h"
+#include "imaging/graylevel.h"
+
+#include <QCoreApplication>
+
+#include <climits>
+
+namespace gcode {
+
+namespace {
+
+// Large enough that the system call per chunk does not matter, small enough
+// that memory stays flat whatever the size of the file.
+constexpr std::size_t BufferBytes = std::size_t(1) << 20;
+
+} // namespace
+
+OutputFile::OutputFile(const QString& fileName) : m_file(fileName) {}
+
+bool OutputFile::open()
+{
+    // Our own buffer already gathers large chunks; a second copy through the
+    // device's buffer would only cost time.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    m_buffer.resize(BufferBytes);
+    return true;
+}
+
+void OutputFile::line(const QByteArray& text)
+{
+    const std::size_t length = std::size_t(text.size());
+    char* to = reserve(length + 2);
+    std::memcpy(to, text.constData(), length);
+    to[length] = '\r';
+    to[length + 1] = '\n';
+    advance(to + length + 2);
+}
+
+void OutputFile::makeRoom(std::size_t bytes)
+{
+    flush();
+    if (m_buffer.size() < bytes)
+        m_buffer.resize(bytes);
+}
+
+void OutputFile::flush()
+{
+    if (!m_failed && m_used > 0) {
+        const qint64 written = m_file.write(m_buffer.data(), qint64(m_used));
+        m_failed = written != qint64(m_used);
+    }
+    m_used = 0;
+}
+
+bool OutputFile::commit()
+{
+    flush();
+    if (m_failed) {
+        m_file.cancelWriting();
+        m_file.commit(); // removes the temporary file
+        return false;
+    }
+    return m_file.commit();
+}
+
+void TextTable::pack(const std::vector<QByteArray>& texts, int longest)
+{
+    m_stride = (std::size_t(longest) + 15) / 16 * 16;
+    m_bytes.assign(texts.size() * m_stride, '\0');
+    m_lengths.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::memcpy(m_bytes.data() + i * m_stride, texts[i].constData(),
+                    std::size_t(texts[i].size()));
+        m_lengths.push_back(texts[i].size());
+    }
+}
+
+int truncatedToInt(double value)
+{
+    if (value != value)
+        return 0;
+    if (value <= double(INT_MIN))
+        return INT_MIN;
+    if (value >= double(INT_MAX))
+        return INT_MAX;
+    return static_cast<int>(value);
+}
+
+QImage wordImage(const QImage& picture)
+{
+    switch (picture.format()) {
+    case QImage::Format_Invalid:
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        return picture;
+    default:
+        return picture.convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                 : QImage::Format_RGB32);
+    }
+}
+
+void rowGrayLevels(const QImage& picture, int row, std::vector<unsigned char>& grays)
+{
+    const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(row));
+    const int width = picture.width();
+    grays.resize(std::size_t(width));
+    for (int c = 0; c < width; ++c)
+        grays[std::size_t(c)] = static_cast<unsigned char>(grayLevel(line[c]));
+}
+
+void writePrefix(OutputFile& file, const char* title, const char* type,
+                 const std::array<QString, 5>& names, const std::array<QString, 5>& values)
+{
+    file.line("; ****** G-code Prefix ******");
+    file.line(title);
+    file.line(type);
+    file.line("; TavoAssistant: check the machine's working area before you run this file");
+    for (std::size_t k = 0; k < names.size(); ++k)
+        file.line("; " + names[k].toUtf8() + ": " + values[k].toUtf8());
+}
+
+bool reportWriteFailure(const QString& fileName, const char* suffix)
+{
+    Dialogs::instance().critical(QCoreApplication::translate("TavoMain", "Save Gcode"),
+                                 fileName + QCoreApplication::translate("TavoMain", suffix));
+    return false;
+}
+
+} // namespace gcode

@@ -1,0 +1,132 @@
+#ifndef TAVO_GCODE_GCODEOUTPUT_H
+#define TAVO_GCODE_GCODEOUTPUT_H
+
+// The pieces the three G-code writers share: the streaming file, the tables of
+// texts formatted once per file, the machine coordinates and the prefix.
+
+#include <QByteArray>
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace gcode {
+
+// Streams one file: lines are assembled in a byte buffer that goes to disk in
+// large chunks through QSaveFile. Every write and the final commit are
+// checked; after a failure nothing more is written, and a file that was not
+// committed is removed, so an older file of the same name stays as it was.
+class OutputFile
+{
+public:
+    explicit OutputFile(const QString& fileName);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool open();
+    // Appends text and CR LF.
+    void line(const QByteArray& text);
+    void line(const char* text) { line(QByteArray::fromRawData(text, int(std::strlen(text)))); }
+
+    // Room for `bytes` bytes from the returned position on; advance() with
+    // the end of what was written there.
+    char* reserve(std::size_t bytes)
+    {
+        if (m_buffer.size() - m_used < bytes)
+            makeRoom(bytes);
+        return m_buffer.data() + m_used;
+    }
+    void advance(const char* end) { m_used = std::size_t(end - m_buffer.data()); }
+
+    bool ok() const { return !m_failed; }
+    // Writes what is buffered and replaces the file; false when any write
+    // failed or the commit did, and then no file is left behind.
+    bool commit();
+
+private:
+    void makeRoom(std::size_t bytes);
+    void flush();
+
+    QSaveFile m_file;
+    std::vector<char> m_buffer;
+    std::size_t m_used = 0;
+    bool m_failed = false;
+};
+
+// Texts indexed by a small number (a column, a row, a gray level), each in a
+// slot of one stride, a multiple of 16 bytes. A copy moves whole 16-byte
+// blocks; what it writes past the text is overwritten by the next piece, so
+// the destination needs stride() bytes of room.
+class TextTable
+{
+public:
+    template <typename Make> TextTable(int count, Make make)
+    {
+        std::vector<QByteArray> texts;
+        texts.reserve(std::size_t(count > 0 ? count : 0));
+        int longest = 0;
+        for (int i = 0; i < count; ++i) {
+            texts.push_back(make(i));
+            longest = qMax(longest, texts.back().size());
+        }
+        pack(texts, longest);
+    }
+
+    std::size_t stride() const { return m_stride; }
+    char* copy(char* to, int index) const
+    {
+        const char* from = m_bytes.data() + std::size_t(index) * m_stride;
+        const int length = m_lengths[std::size_t(index)];
+        for (int k = 0; k < length; k += 16)
+            std::memcpy(to + k, from + k, 16);
+        return to + length;
+    }
+
+private:
+    void pack(const std::vector<QByteArray>& texts, int longest);
+
+    std::vector<char> m_bytes;
+    std::vector<int> m_lengths;
+    std::size_t m_stride = 0;
+};
+
+// Pixel corners on the machine: the picture is centred on the origin, X grows
+// towards the left edge, Y towards the top.
+inline double machineX(int width, int column, double precision)
+{
+    return (width * 0.5 - column) * precision;
+}
+inline double machineY(int height, int row, double precision)
+{
+    return (height * 0.5 - row) * precision;
+}
+// Two decimals as Qt rounds them: an exact binary tie such as 1.625 goes away
+// from zero, which printf would not do.
+inline QString coordinateText(double value)
+{
+    return QString::number(value, 'F', 2);
+}
+
+// Truncation towards zero that stays defined for NaN (0) and for values out
+// of the int range (saturated).
+int truncatedToInt(double value);
+
+// The picture as 32-bit words: the picture itself when it already is one,
+// else a converted copy.
+QImage wordImage(const QImage& picture);
+
+// The gray levels of one row, in column order.
+void rowGrayLevels(const QImage& picture, int row, std::vector<unsigned char>& grays);
+
+void writePrefix(OutputFile& file, const char* title, const char* type,
+                 const std::array<QString, 5>& names, const std::array<QString, 5>& values);
+
+// The writer's message when its file cannot be written; returns false.
+bool reportWriteFailure(const QString& fileName, const char* suffix);
+
+} // namespace gcode
+
+#endif

@@ -1,0 +1,88 @@
+// Laser Dots: a serpentine scan that visits every pixel whose gray level lies
+// inside the band of the Ignored Threshold and sets the power from its
+// darkness.
+#include "gcode/gcodegenerator.h"
+#include "gcode/gcodeoutput.h"
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+
+using namespace gcode;
+
+bool GcodeGenerator::generateLaserDots(const QString& fileName)
+{
+    const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
+    OutputFile file(fileName);
+    if (!file.open())
+        return reportWriteFailure(fileName, failure);
+
+    writePrefix(file, "; <Tavo Laser Engraving>", "; Dots Laser", paramNames, paramValues);
+    file.line("; ****** Main G-code ******");
+    file.line("M107");
+    file.line("G28");
+    file.line("G1 F1000");
+    file.line("G4 P2000");
+    file.line("G1 Z" + paramValues[4].toUtf8());
+    file.line("M106 S2");
+    file.line("G4 P10000");
+    file.line("M106 S2");
+
+    const int ignored = paramValues[1].toInt(nullptr, 10);
+    // The index stays in single precision; each product with it is exact in
+    // double, so 0.7 at gray 245 gives 6 (0.7f lies just below 0.7).
+    const float powerIndex = paramValues[2].toFloat();
+    const double speed = paramValues[3].toDouble();
+    const QByteArray speedText = paramValues[3].toUtf8();
+
+    const QImage picture = m_image ? wordImage(*m_image) : QImage();
+    const int width = picture.width();
+    const int height = picture.height();
+    const double precision = m_precision;
+    const TextTable xs(width, [&](int c) {
+        return "G1 X" + coordinateText(machineX(width, c, precision)).toLatin1();
+    });
+    const TextTable ys(height, [&](int r) {
+        return " Y" + coordinateText(machineY(height, r, precision)).toLatin1();
+    });
+    // The rest of a dot's two lines depends on its gray level alone.
+    const TextTable tails(256, [&](int g) {
+        const int power = truncatedToInt((255 - g) * double(powerIndex));
+        return " F" + speedText + "\r\nM106 S" + QByteArray::number(power) + "\r\n";
+    });
+    const std::size_t longestDot = xs.stride() + ys.stride() + tails.stride();
+
+    double time = m_processingTime;
+    std::vector<unsigned char> grays;
+    for (int r = 0; r < height && file.ok(); ++r) {
+        rowGrayLevels(picture, r, grays);
+        const bool even = r % 2 == 0;
+        const int step = even ? 1 : -1;
+        const int first = even ? 0 : width - 1;
+        const int end = even ? width : -1;
+        int last = first;
+        for (int c = first; c != end; c += step) {
+            const int g = grays[std::size_t(c)];
+            if (g < ignored || g > 255 - ignored)
+                continue;
+            char* to = file.reserve(longestDot);
+            to = xs.copy(to, c);
+            to = ys.copy(to, r);
+            to = tails.copy(to, g);
+            file.advance(to);
+            time += std::abs(c - last) * precision / speed;
+            last = c;
+        }
+    }
+
+    file.line("; ****** G-code Postfix ******");
+    file.line("M107");
+    file.line("G28");
+    file.line("M107");
+    file.line("M84");
+    file.line("G1 F2000");
+    if (!file.commit())
+        return reportWriteFailure(fileName, failure);
+    m_processingTime = time;
+    return true;
+}
