@@ -1,0 +1,78 @@
+#ifndef TAVO_TESTS_APP_TAVOMAINTEST_H
+#define TAVO_TESTS_APP_TAVOMAINTEST_H
+
+#include "tavomain.h"
+
+#include "core/dialogs.h"
+#include "gcode/gcodegenerator.h"
+#include "imaging/imageprocessor.h"
+#include "scripteddialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QString>
+#include <QTest>
+
+// The window's private state, as the tests see it. TavoMain befriends this
+// class; everything here reads, except setRotated (the Rotate command is the
+// flag's only writer and lives elsewhere) and the two direct calls that let
+// a test reach a case no widget can produce.
+class TavoMainTest
+{
+public:
+    static ImageProcessor& imageProcessor(TavoMain& window) { return *window.imageProcessor; }
+    static const QImage& workingImage(TavoMain& window)
+    {
+        return *window.imageProcessor->workingImage();
+    }
+    static GcodeGenerator& gcodeGenerator(TavoMain& window) { return *window.gcodeGenerator; }
+    static const std::array<QPushButton*, 17>& hoverButtons(const TavoMain& window)
+    {
+        return window.hoverButtons;
+    }
+    static int gcodeType(const TavoMain& window) { return window.gcodeType; }
+    static bool rotated(const TavoMain& window) { return window.rotated; }
+    static void setRotated(TavoMain& window, bool rotated) { window.rotated = rotated; }
+    static void setupParameterPanel(TavoMain& window, int type)
+    {
+        window.gcodeType = type;
+        window.setupParameterPanel();
+    }
+    static bool eventFilter(TavoMain& window, QObject* watched, QEvent* event)
+    {
+        return window.eventFilter(watched, event);
+    }
+};
+
+// Widgets are reached by object name, the names being part of the contract.
+template <typename T = QWidget> T* widget(const TavoMain& window, const char* name)
+{
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no widget %s", name);
+    return found;
+}
+
+// The offscreen platform warns on every window that it cannot pass size
+// hints on; that says nothing about the program and drowns real messages.
+inline void silenceOffscreenNoise()
+{
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (!message.contains(QLatin1String("does not support propagateSizeHints")))
+                previous(type, context, message);
+        });
+}
+
+// Opens a picture the way a user does: the Open button, the file chosen in
+// the dialog.
+inline void openPicture(TavoMain& window, ScriptedDialogs& dialogs, const QString& fileName)
+{
+    dialogs.answerFileName(fileName);
+    QTest::mouseClick(widget<QPushButton>(window, "btnOpen"), Qt::LeftButton);
+}
+
+#endif
