@@ -19,7 +19,7 @@ namespace {
 
 const char pictureFilter[] = QT_TRANSLATE_NOOP("TavoMain", "JPEG(*.jpg);;PNG(*.png);;BMP(*.bmp)");
 
-// Engravings wider or taller than this no longer fit the machines' bed.
+// The read-out turns red once the engraving passes this in either direction.
 constexpr double sizeLimitMm = 140.0;
 
 // Millimetres per pixel on offer: fine steps of 0.02 up to 0.6, then 0.05.
