@@ -1,5 +1,5 @@
 // The picture commands of the window: open, save, the view with its size
-// read-out, zoom, Scale and Fit.
+// read-out, zoom, Scale, Fit, Crop, Rotate and Reset.
 
 #include "tavomain.h"
 #include "ui_tavomain.h"
@@ -176,5 +176,42 @@ void TavoMain::on_btnFit_clicked()
 {
     const QSize area = viewAreaSize();
     imageProcessor->scaleIgnoreAspect(area.width(), area.height());
+    updateImageView();
+}
+
+void TavoMain::on_btnCrop_clicked()
+{
+    const QSize area = viewAreaSize();
+    imageProcessor->cropImage(area.width(), area.height());
+    updateImageView();
+}
+
+// A transpose, not a quarter-turn. A wide picture usually fits the bed better
+// as it is, so the user is asked first.
+void TavoMain::on_btnRotate_clicked()
+{
+    const QImage& picture = *imageProcessor->workingImage();
+    if (picture.height() < picture.width()) {
+        const Dialogs::Button answer = Dialogs::instance().question(
+            tr("Rotate Image"),
+            tr("Currently the width of image is larger than height, it fits better than that "
+               "after rotated. Do you still want to rotate it?"),
+            Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel);
+        if (answer != Dialogs::Ok)
+            return;
+    }
+    imageProcessor->rotateImage();
+    rotated = !rotated;
+    updateImageView();
+}
+
+// Back to the picture as loaded, at 100 %. When the zoom was elsewhere, moving
+// it to 100 runs a zoom step, which applies the rotation again; at 100
+// already, the unrotated picture stays until the next zoom change.
+void TavoMain::on_btnReset_clicked()
+{
+    imageProcessor->resetImage();
+    ui->sldSize->setValue(100);
+    ui->spbSize->setValue(100);
     updateImageView();
 }

@@ -30,18 +30,42 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
+    // Declared in the order of the command table, which fixes their
+    // meta-object indices.
     void on_actionOpen_triggered();
     void on_actionSave_triggered();
     void on_actionExit_triggered();
+    void on_actionGray_triggered();
+    void on_actionBinary_triggered();
+    void on_actionDither_triggered();
+    void on_actionInverse_triggered();
+    void on_actionRelief_triggered();
+    void on_actionPulverize_triggered();
+    void on_actionOutline_triggered();
+    void on_actionSoften_triggered();
     void on_btnOpen_clicked();
+    void on_btnReset_clicked();
     void on_btnLaser_clicked();
     void on_btnCnc_clicked();
     void on_cmbType_currentIndexChanged(int index);
+    void on_btnGcode_clicked();
+    void on_btnGray_clicked();
+    void on_btnBinary_clicked();
+    void on_btnDither_clicked();
+    void on_btnInverse_clicked();
+    void on_btnRelief_clicked();
+    void on_btnPulverize_clicked();
+    void on_btnOutline_clicked();
+    void on_btnSoften_clicked();
     void on_btnScale_clicked();
     void on_btnFit_clicked();
+    void on_btnCrop_clicked();
     void on_sldSize_sliderMoved(int position);
     void on_spbSize_valueChanged(int arg1);
+    void on_btnRotate_clicked();
     void on_cmbParam1_currentIndexChanged(const QString& arg1);
+    void on_ckbThreshold_toggled(bool checked);
+    void on_txtThreshold_editingFinished();
 
 private:
     void openImage();
@@ -51,9 +75,10 @@ private:
     // one-pixel strips that stretch along its width and height.
     QSize viewAreaSize() const;
     void setupParameterPanel();
+    void runFilter(void (ImageProcessor::*filter)());
+    void copyPanelIntoGenerator();
 
-    // Read-only access for the window tests, plus the rotation flag that no
-    // command of its own can set yet.
+    // Read-only access for the window tests.
     friend class TavoMainTest;
 
     std::unique_ptr<Ui::TavoMain> ui;
