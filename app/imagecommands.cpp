@@ -6,6 +6,7 @@
 
 #include "core/dialogs.h"
 #include "gcode/gcodegenerator.h"
+#include "gcode/parameters.h"
 #include "imaging/imageprocessor.h"
 
 #include <QFileInfo>
@@ -21,19 +22,6 @@ const char pictureFilter[] = QT_TRANSLATE_NOOP("TavoMain", "JPEG(*.jpg);;PNG(*.p
 
 // The read-out turns red once the engraving passes this in either direction.
 constexpr double sizeLimitMm = 140.0;
-
-// Millimetres per pixel on offer: fine steps of 0.02 up to 0.6, then 0.05.
-QStringList pixelSizeChoices()
-{
-    QStringList choices;
-    for (int i = 1; i <= 38; ++i) {
-        const double millimetres = i <= 30 ? i * 0.02 : (i - 30) * 0.05 + 0.6;
-        choices << QString("%1").arg(millimetres);
-    }
-    return choices;
-}
-
-constexpr int defaultPixelSizeIndex = 7; // 0.16 mm
 
 // Writes through a temporary file, so a failed save never leaves a broken
 // picture behind, nor destroys an older file of the same name. The format
