@@ -174,70 +174,90 @@ void outlineRow(QRgb* line, const quint8* above, const quint8* here, const quint
     }
 }
 
-// Pulverize's offsets for pixel number i in the column-by-column order:
-// draws first + 2 i (horizontal) and first + 2 i + 1 (vertical), mod 19.
-// When first is even both come from one mix.
-struct PairedOffsets
+// The processor's random state is the splitmix64 counter (n + 1) x step of
+// the next draw n, so a fresh processor starts at draw 0 and the seed is the
+// number of the first draw. The step is odd, hence invertible.
+constexpr std::uint64_t inverseOf(std::uint64_t odd)
 {
-    std::uint64_t firstPair;
-    void operator()(std::uint64_t i, int& dx, int& dy) const
-    {
-        const std::uint64_t pair = randomdraws::pairAt(firstPair + i);
-        dx = int(std::uint32_t(pair >> 32) % 19);
-        dy = int(std::uint32_t(pair) % 19);
-    }
-};
-struct SplitOffsets
-{
-    std::uint64_t first;
-    void operator()(std::uint64_t i, int& dx, int& dy) const
-    {
-        dx = int(randomdraws::drawAt(first + 2 * i) % 19);
-        dy = int(randomdraws::drawAt(first + 2 * i + 1) % 19);
-    }
-};
-
-// Visits the pixels in row order, which reads only pixels not yet written
-// (they lie right of or below the current one), while the draws follow the
-// column-by-column order: pixel (x, y) is number (x - 1) (height - 2) + y - 1.
-template <typename Offsets> void pulverizeRows(const PixelRows& rows, const Offsets& offsets)
-{
-    const int width = rows.width();
-    const int height = rows.height();
-    const std::uint64_t column = std::uint64_t(height - 2);
-    // Offsets of up to 18 need no limiting away from the last 18 columns and rows.
-    const int lastFreeX = width - 19;
-    qsizetype rowOffset[19];
-    for (int d = 0; d < 19; ++d)
-        rowOffset[d] = rows[d] - rows[0];
-    for (int y = 1; y + 1 < height; ++y) {
-        QRgb* line = rows[y];
-        std::uint64_t i = std::uint64_t(y - 1);
-        int x = 1;
-        int dx = 0, dy = 0;
-        if (y + 18 <= height - 1) {
-            for (; x <= lastFreeX; ++x, i += column) {
-                offsets(i, dx, dy);
-                line[x] = line[x + dx + rowOffset[dy]];
-            }
-        }
-        for (; x + 1 < width; ++x, i += column) {
-            offsets(i, dx, dy);
-            line[x] = rows[qMin(y + dy, height - 1)][qMin(x + dx, width - 1)];
-        }
-    }
+    std::uint64_t inverse = odd; // right in the lowest 3 bits; each round doubles them
+    for (int round = 0; round < 5; ++round)
+        inverse *= 2 - odd * inverse;
+    return inverse;
 }
+constexpr std::uint64_t inverseStep = inverseOf(randomdraws::step);
+static_assert(randomdraws::step * inverseStep == 1, "the step must be inverted exactly");
+
+constexpr std::uint64_t stateAt(std::uint64_t position)
+{
+    return (position + 1) * randomdraws::step;
+}
+constexpr std::uint64_t positionOf(std::uint64_t state)
+{
+    return state * inverseStep - 1;
+}
+
+// Pulverize's offsets, one word per pixel: the horizontal one in the upper
+// and the vertical one in the lower 16 bits, each a draw mod 19.
+class PulverizeOffsets
+{
+public:
+    explicit PulverizeOffsets(int width) : m_words(size_t(width)) {}
+
+    // The draws of the pixels 1 .. width - 2 of row y. Pixel (x, y) is number
+    // i = (x - 1) (height - 2) + y - 1 in the column-by-column order and takes
+    // draws first + 2 i and first + 2 i + 1: one pair when first is even.
+    void draw(std::uint64_t first, int y, int height)
+    {
+        const std::uint64_t column = std::uint64_t(height - 2);
+        std::uint64_t i = std::uint64_t(y - 1);
+        quint32* words = m_words.data();
+        const int last = int(m_words.size()) - 2;
+        if (first % 2 == 0) {
+            // The pair number follows the draw number round the end of the stream.
+            for (int x = 1; x <= last; ++x, i += column)
+                words[x] = randomdraws::pairAt((first + 2 * i) >> 1);
+        } else {
+            for (int x = 1; x <= last; ++x, i += column)
+                words[x] = randomdraws::drawAt(first + 2 * i) << 16 |
+                           randomdraws::drawAt(first + 2 * i + 1);
+        }
+        reduce(words + 1, last);
+    }
+
+    quint32 operator[](int x) const { return m_words[size_t(x)]; }
+
+private:
+    // Each 16-bit draw mod 19, as d - 19 ((d x 55189) >> 20), exact for 16 bits.
+    static void reduce(quint32* words, int count)
+    {
+        int x = 0;
+#ifdef TAVO_HAVE_SSE2
+        for (; x + 4 <= count; x += 4) {
+            const __m128i draws = load4(words + x);
+            const __m128i quotients =
+                _mm_srli_epi16(_mm_mulhi_epu16(draws, _mm_set1_epi16(short(55189))), 4);
+            store4(words + x, _mm_sub_epi16(draws, _mm_mullo_epi16(quotients, _mm_set1_epi16(19))));
+        }
+#endif
+        for (; x < count; ++x)
+            words[x] = (words[x] >> 16) % 19 << 16 | (words[x] & 0xFFFF) % 19;
+    }
+
+    std::vector<quint32> m_words;
+};
 
 } // namespace
 
 void ImageProcessor::seedRandom(std::uint64_t seed)
 {
-    m_randomState = seed;
+    m_randomState = stateAt(seed);
 }
 
 std::uint32_t ImageProcessor::nextRandom()
 {
-    return randomdraws::drawAt(m_randomState++);
+    const std::uint64_t n = positionOf(m_randomState);
+    m_randomState = stateAt(n + 1);
+    return randomdraws::drawAt(n);
 }
 
 void ImageProcessor::reliefImage()
@@ -256,14 +276,34 @@ void ImageProcessor::pulverizeImage()
     if (!preparePixels(m_workingImage))
         return;
     const PixelRows rows(m_workingImage);
-    if (rows.width() < 3 || rows.height() < 3)
+    const int width = rows.width();
+    const int height = rows.height();
+    if (width < 3 || height < 3)
         return;
-    const std::uint64_t first = m_randomState;
-    if (first % 2 == 0)
-        pulverizeRows(rows, PairedOffsets{first / 2});
-    else
-        pulverizeRows(rows, SplitOffsets{first});
-    m_randomState = first + 2 * std::uint64_t(rows.width() - 2) * std::uint64_t(rows.height() - 2);
+
+    const std::uint64_t first = positionOf(m_randomState);
+    PulverizeOffsets offsets(width);
+    // Offsets of up to 18 need no limiting away from the last 18 columns and rows.
+    qsizetype rowOffset[19];
+    for (int d = 0; d < 19; ++d)
+        rowOffset[d] = d < height ? rows[d] - rows[0] : 0;
+    // Row order reads only pixels not yet written: they lie right of or
+    // below the current one.
+    for (int y = 1; y + 1 < height; ++y) {
+        offsets.draw(first, y, height);
+        QRgb* line = rows[y];
+        int x = 1;
+        if (y + 18 < height) {
+            for (; x + 19 <= width; ++x)
+                line[x] = line[x + int(offsets[x] >> 16) + rowOffset[offsets[x] & 0xFFFF]];
+        }
+        for (; x + 1 < width; ++x) {
+            const int sx = qMin(x + int(offsets[x] >> 16), width - 1);
+            const int sy = qMin(y + int(offsets[x] & 0xFFFF), height - 1);
+            line[x] = rows[sy][sx];
+        }
+    }
+    m_randomState = stateAt(first + 2 * std::uint64_t(width - 2) * std::uint64_t(height - 2));
 }
 
 void ImageProcessor::outlineImage()

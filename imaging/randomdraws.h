@@ -3,31 +3,31 @@
 
 #include <cstdint>
 
-// Pulverize's random numbers: one long stream of 32-bit draws in which draw n
+// Pulverize's random numbers: one long stream of 16-bit draws in which draw n
 // is a pure function of n. A filter can therefore take its draws in whatever
 // order its loops like and still hand every pixel the draws that taking them
-// one after the other would. The generator's state is the number of the next
-// draw; seeding sets it.
+// one after the other would.
 //
-// Draws 2k and 2k + 1 are the upper and lower halves of output k + 1 of
-// splitmix64 started from zero, so one mix serves both offsets of a pixel.
+// Draws 2k and 2k + 1 are the two upper 16-bit quarters (the higher one
+// first) of output k + 1 of splitmix64 started from zero, so one mix serves
+// both offsets of a pixel.
 namespace randomdraws {
 
 constexpr std::uint64_t step = 0x9E3779B97F4A7C15ull;
 
-// Draw 2k in the upper half, draw 2k + 1 in the lower half.
-inline std::uint64_t pairAt(std::uint64_t k)
+// Draw 2k in the upper, draw 2k + 1 in the lower 16 bits.
+inline std::uint32_t pairAt(std::uint64_t k)
 {
     std::uint64_t z = (k + 1) * step;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
+    return std::uint32_t((z ^ (z >> 31)) >> 32);
 }
 
 inline std::uint32_t drawAt(std::uint64_t n)
 {
-    const std::uint64_t pair = pairAt(n >> 1);
-    return std::uint32_t((n & 1) ? pair : pair >> 32);
+    const std::uint32_t pair = pairAt(n >> 1);
+    return (n & 1) ? pair & 0xFFFF : pair >> 16;
 }
 
 } // namespace randomdraws
