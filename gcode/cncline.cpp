@@ -66,29 +66,39 @@ bool GcodeGenerator::generateCncLine(const QString& fileName)
     const TextTable zs(256, [&](int g) { return zText(depths[std::size_t(g)]) + "\r\n"; });
     const std::size_t longestChange = xs.stride() + ys.stride() + zs.stride();
 
+    const StepTimes times(256, 1.0, speed);
+
     double time = m_processingTime;
     double previousDepth = maxDepth;
-    std::vector<unsigned char> grays;
+    SerpentineRows rows(picture, 127);
     for (int r = 0; r < height && file.ok(); ++r) {
-        rowGrayLevels(picture, r, grays);
-        const bool even = r % 2 == 0;
-        const int step = even ? 1 : -1;
-        const int first = even ? 0 : width - 1;
-        const int end = even ? width : -1;
+        rows.load(r);
+        const unsigned char* grays = rows.grays();
         int previous = 255;
-        for (int c = first; c != end; c += step) {
-            const int g = grays[std::size_t(c)];
-            if (g == previous)
-                continue;
-            previous = g;
-            const double depth = depths[std::size_t(g)];
-            // Whole millimetres only: a change under 1 mm costs no time.
-            time += std::fabs(std::trunc(previousDepth - depth)) / speed;
-            previousDepth = depth;
-            char* to = file.reserve(longestChange);
-            to = xs.copy(to, c);
-            to = ys.copy(to, r);
-            to = zs.copy(to, g);
+        for (int base = 0; base < width; base += 64) {
+            // Room for a whole block, so that the inner loop calls nothing
+            // and its running values stay in registers.
+            char* to = file.reserve(64 * longestChange);
+            double sum = time;
+            double depthBefore = previousDepth;
+            const int blockEnd = qMin(base + 64, width);
+            for (int i = base; i < blockEnd; ++i) {
+                const int g = grays[i];
+                if (g == previous)
+                    continue;
+                previous = g;
+                const double depth = depths[std::size_t(g)];
+                // Whole millimetres only: a change under 1 mm costs no time.
+                const double change = depthBefore - depth;
+                sum += std::fabs(change) < 2147483647.0 ? times(std::abs(int(change)))
+                                                        : std::fabs(std::trunc(change)) / speed;
+                depthBefore = depth;
+                to = xs.copy(to, rows.column(i));
+                to = ys.copy(to, r);
+                to = zs.copy(to, g);
+            }
+            time = sum;
+            previousDepth = depthBefore;
             file.advance(to);
         }
     }

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <climits>
 
 namespace gcode {
@@ -102,13 +103,32 @@ QImage wordImage(const QImage& picture)
     }
 }
 
-void rowGrayLevels(const QImage& picture, int row, std::vector<unsigned char>& grays)
+SerpentineRows::SerpentineRows(const QImage& words, unsigned char endLevel)
+    : m_words(words), m_width(words.width()),
+      m_grays(std::size_t((m_width + 64) / 64 * 64), static_cast<unsigned char>(127))
 {
-    const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(row));
-    const int width = picture.width();
-    grays.resize(std::size_t(width));
+    m_grays[std::size_t(m_width)] = endLevel;
+}
+
+void SerpentineRows::load(int row)
+{
+    const auto* line = reinterpret_cast<const QRgb*>(m_words.constScanLine(row));
+    unsigned char* grays = m_grays.data();
+    // A local width: the byte stores could alias the member, which would
+    // keep the loop from being vectorised.
+    const int width = m_width;
     for (int c = 0; c < width; ++c)
-        grays[std::size_t(c)] = static_cast<unsigned char>(grayLevel(line[c]));
+        grays[c] = static_cast<unsigned char>(grayLevel(line[c]));
+    m_even = row % 2 == 0;
+    if (!m_even)
+        std::reverse(grays, grays + width);
+}
+
+StepTimes::StepTimes(int count, double unit, double speed) : m_unit(unit), m_speed(speed)
+{
+    m_table.resize(std::size_t(qMax(count, 0)));
+    for (int k = 0; k < count; ++k)
+        m_table[std::size_t(k)] = k * unit / speed;
 }
 
 void writePrefix(OutputFile& file, const char* title, const char* type,

@@ -118,8 +118,47 @@ int truncatedToInt(double value);
 // else a converted copy.
 QImage wordImage(const QImage& picture);
 
-// The gray levels of one row, in column order.
-void rowGrayLevels(const QImage& picture, int row, std::vector<unsigned char>& grays);
+// One row at a time of the serpentine scan: even rows run from left to right,
+// odd rows from right to left. The gray levels come in scan order, so
+// position i is column column(i), and position width() is the row's
+// exclusive end (column W, or -1 in an odd row). The level there is endLevel;
+// further on the levels are padded with 127, which is neither dark nor light,
+// up to a multiple of 64.
+class SerpentineRows
+{
+public:
+    SerpentineRows(const QImage& words, unsigned char endLevel);
+
+    void load(int row);
+    int width() const { return m_width; }
+    int column(int position) const { return m_even ? position : m_width - 1 - position; }
+    const unsigned char* grays() const { return m_grays.data(); }
+
+private:
+    const QImage& m_words;
+    int m_width;
+    bool m_even = true;
+    std::vector<unsigned char> m_grays;
+};
+
+// k x unit / speed for a whole number k, as the time estimates add it up one
+// step at a time. The small k are looked up in a table made with the very
+// same arithmetic, so the sums stay bit for bit those of dividing at every
+// step, without a division per step.
+class StepTimes
+{
+public:
+    StepTimes(int count, double unit, double speed);
+    double operator()(int k) const
+    {
+        return unsigned(k) < m_table.size() ? m_table[std::size_t(k)] : k * m_unit / m_speed;
+    }
+
+private:
+    std::vector<double> m_table;
+    double m_unit;
+    double m_speed;
+};
 
 void writePrefix(OutputFile& file, const char* title, const char* type,
                  const std::array<QString, 5>& names, const std::array<QString, 5>& values);

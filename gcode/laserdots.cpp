@@ -52,25 +52,25 @@ bool GcodeGenerator::generateLaserDots(const QString& fileName)
     });
     const std::size_t longestDot = xs.stride() + ys.stride() + tails.stride();
 
+    const StepTimes times(width, precision, speed);
+
     double time = m_processingTime;
-    std::vector<unsigned char> grays;
+    SerpentineRows rows(picture, 127);
     for (int r = 0; r < height && file.ok(); ++r) {
-        rowGrayLevels(picture, r, grays);
-        const bool even = r % 2 == 0;
-        const int step = even ? 1 : -1;
-        const int first = even ? 0 : width - 1;
-        const int end = even ? width : -1;
-        int last = first;
-        for (int c = first; c != end; c += step) {
-            const int g = grays[std::size_t(c)];
+        rows.load(r);
+        const unsigned char* grays = rows.grays();
+        int last = rows.column(0);
+        for (int i = 0; i < width; ++i) {
+            const int g = grays[i];
             if (g < ignored || g > 255 - ignored)
                 continue;
+            const int c = rows.column(i);
             char* to = file.reserve(longestDot);
             to = xs.copy(to, c);
             to = ys.copy(to, r);
             to = tails.copy(to, g);
             file.advance(to);
-            time += std::abs(c - last) * precision / speed;
+            time += times(std::abs(c - last));
             last = c;
         }
     }

@@ -5,10 +5,45 @@
 #include "gcode/gcodeoutput.h"
 
 #include <QCoreApplication>
+#include <QtAlgorithms>
 
 #include <cstdlib>
 
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace gcode;
+
+namespace {
+
+// Bit k of dark (light) is set when level k of the 64 is at most 126 (at
+// least 128).
+inline void classify(const unsigned char* grays, std::uint64_t& dark, std::uint64_t& light)
+{
+    dark = 0;
+    light = 0;
+#if defined(__SSE2__)
+    const __m128i darkest = _mm_set1_epi8(char(126));
+    const __m128i lightest = _mm_set1_epi8(char(128));
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(grays + 16 * k));
+        const int d = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, darkest), v));
+        const int l = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, lightest), v));
+        dark |= std::uint64_t(unsigned(d)) << (16 * k);
+        light |= std::uint64_t(unsigned(l)) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+        dark |= std::uint64_t(grays[k] <= 126) << k;
+        light |= std::uint64_t(grays[k] >= 128) << k;
+    }
+#endif
+}
+
+} // namespace
 
 bool GcodeGenerator::generateLaserLine(const QString& fileName)
 {
@@ -50,39 +85,47 @@ bool GcodeGenerator::generateLaserLine(const QString& fileName)
         2, [&](int feed) { return " F" + (feed == Jump ? jumpText : travelText) + "\r\n"; });
     const std::size_t longestLine = xs.stride() + ys.stride() + feeds.stride();
 
-    double time = m_processingTime;
-    std::vector<unsigned char> grays;
-    for (int r = 0; r < height && file.ok(); ++r) {
-        rowGrayLevels(picture, r, grays);
-        const bool even = r % 2 == 0;
-        const int step = even ? 1 : -1;
-        const int first = even ? 0 : width - 1;
-        const int end = even ? width : -1;
-        int last = first;
-        const auto move = [&](int c, Feed feed, double speed) {
-            char* to = file.reserve(longestLine);
-            to = xs.copy(to, c + 1);
-            to = ys.copy(to, r);
-            to = feeds.copy(to, feed);
-            file.advance(to);
-            time += std::abs(c - last) * precision / speed;
-            last = c;
-        };
+    const StepTimes jumpTimes(width + 2, precision, jumpSpeed);
+    const StepTimes travelTimes(width + 2, precision, travelSpeed);
 
-        int previous = 255;
-        for (int c = first; c != end; c += step) {
-            const int g = grays[std::size_t(c)];
-            if (g <= 126 && previous >= 128)
-                move(c, Jump, jumpSpeed);
-            else if (g >= 128 && previous <= 126)
-                move(c, Travel, travelSpeed);
-            previous = g;
+    double time = m_processingTime;
+    // A run that reaches the row's end is closed there, as if a light pixel
+    // lay just past it; otherwise the machine would take the next row's first
+    // jump from the run's start with the laser on.
+    SerpentineRows rows(picture, 255);
+    for (int r = 0; r < height && file.ok(); ++r) {
+        rows.load(r);
+        const unsigned char* grays = rows.grays();
+        int last = rows.column(0);
+        // A run starts where a dark pixel follows a light one and ends where a
+        // light pixel follows a dark one; gray 127 is neither. Found 64
+        // pixels at a time as bit masks, so the scan does not branch on
+        // every pixel of a dithered picture.
+        std::uint64_t darkBefore = 0;
+        std::uint64_t lightBefore = 1; // as if a light pixel lay before the row
+        for (int base = 0; base <= width; base += 64) {
+            std::uint64_t dark, light;
+            classify(grays + base, dark, light);
+            std::uint64_t changes =
+                (dark & ((light << 1) | lightBefore)) | (light & ((dark << 1) | darkBefore));
+            darkBefore = dark >> 63;
+            lightBefore = light >> 63;
+            if (!changes)
+                continue;
+            char* to = file.reserve(64 * longestLine);
+            do {
+                const int k = int(qCountTrailingZeroBits(changes));
+                changes &= changes - 1;
+                const int c = rows.column(base + k);
+                const bool starts = (dark >> k) & 1;
+                to = xs.copy(to, c + 1);
+                to = ys.copy(to, r);
+                to = feeds.copy(to, starts ? Jump : Travel);
+                time += (starts ? jumpTimes : travelTimes)(std::abs(c - last));
+                last = c;
+            } while (changes);
+            file.advance(to);
         }
-        // A run that reaches the row's end is closed there, as if a light
-        // pixel lay just past it; otherwise the machine would take the next
-        // row's first jump from the run's start with the laser on.
-        if (previous <= 126)
-            move(end, Travel, travelSpeed);
     }
 
     file.line("; ****** G-code Postfix ******");

@@ -554,12 +554,13 @@ void TestGcodeFiles::matchesReference_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<quint64>("seed");
     for (int type = 0; type < 3; ++type)
-        for (quint64 seed = 1; seed <= 60; ++seed)
+        for (quint64 seed = 1; seed <= 72; ++seed)
             QTest::addRow("type %d seed %llu", type, seed) << type << seed;
 }
 
-// Random small pictures (0 to 12 pixels a side) and random accepted texts:
-// the writers must produce the reference's bytes and time exactly.
+// Random small pictures (0 to 12 pixels a side; a few wide ones, where rows
+// span several 64-pixel blocks) and random accepted texts: the writers must
+// produce the reference's bytes and time exactly.
 void TestGcodeFiles::matchesReference()
 {
     QFETCH(int, type);
@@ -567,7 +568,9 @@ void TestGcodeFiles::matchesReference()
 
     pictures::Random random(seed * 7919 + quint64(type));
     const int grays[] = {0, 126, 127, 128, 255};
-    QImage picture(random.bounded(13), random.bounded(13), QImage::Format_RGB32);
+    const bool wide = seed > 60;
+    QImage picture(wide ? 60 + random.bounded(140) : random.bounded(13),
+                   wide ? 1 + random.bounded(4) : random.bounded(13), QImage::Format_RGB32);
     QRgb pixel = qRgb(255, 255, 255);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) {
