@@ -24,7 +24,7 @@ private slots:
 
 namespace {
 
-// The const overload: a copy of the picture, never a detaching pointer.
+// Reads through the const overload, never the writable pointer.
 const QImage& working(const ImageProcessor& processor)
 {
     return processor.workingImage();
