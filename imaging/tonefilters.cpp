@@ -93,7 +93,6 @@ static_assert((belowLeftIncrement & 0xFF) + (belowIncrement & 0xFF) +
                   255,
               "the increments a pixel receives from one row add up without carrying between bytes");
 
-constexpr QRgb colourBytes = 0x00FFFFFFu;
 constexpr QRgb opaque = 0xFF000000u;
 
 // Channel-wise a + b limited to 255, opaque; b's alpha byte is zero.
@@ -130,7 +129,7 @@ inline __m128i splat(QRgb word)
 inline __m128i atOrBelow4(__m128i pixels, __m128i threshold)
 {
     return _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(pixels, threshold), pixels),
-                         splat(colourBytes));
+                         splat(0x00FFFFFFu));
 }
 #endif
 
