@@ -21,6 +21,7 @@ QByteArray zText(double z)
 
 bool GcodeGenerator::generateCncLine(const QString& fileName)
 {
+    // This writer has always worded its message so; the window relies on it.
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be writed!");
     OutputFile file(fileName);
     if (!file.open())
