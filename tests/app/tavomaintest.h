@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSize>
 #include <QString>
 #include <QTest>
 
@@ -53,6 +54,29 @@ template <typename T = QWidget> T* widget(const TavoMain& window, const char* na
     if (!found)
         qFatal("no widget %s", name);
     return found;
+}
+
+// The room the picture pane offers to Scale, Fit and Crop, measured the way
+// the window measures it.
+inline QSize viewArea(const TavoMain& window)
+{
+    return QSize(widget(window, "lblWidth")->width() - 20,
+                 widget(window, "lblHeight")->height() - widget(window, "btnReset")->height() -
+                     widget(window, "spbSize")->height() - 20);
+}
+
+// Shows the window and resizes it until the picture pane offers exactly area.
+inline bool setViewArea(TavoMain& window, const QSize& area)
+{
+    window.showNormal();
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        QApplication::processEvents();
+        const QSize now = viewArea(window);
+        if (now == area)
+            return true;
+        window.resize(window.size() + (area - now));
+    }
+    return false;
 }
 
 // The offscreen platform warns on every window that it cannot pass size
