@@ -10,6 +10,7 @@ TAVO_PACKAGES=(
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev
     libbenchmark-dev
     xvfb xauth xdotool imagemagick fonts-liberation
+    openbox wmctrl
 )
 
 tavo_missing_packages() {
