@@ -1,0 +1,293 @@
+// tavo preview: what a G-code file makes the machine do, drawn and summed up.
+#include "cli/preview.h"
+
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "cli/sheet.h"
+#include "cli/toolpath.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+constexpr double defaultPixelsPerMm = 5.0;
+// 64 million pixels: 8 bytes each while drawing, 4 in the picture.
+constexpr qint64 pixelBudget = qint64(1) << 26;
+
+const std::vector<Arguments::Option>& previewOptions()
+{
+    static const std::vector<Arguments::Option> options = {
+        {"-o", true},      {"--output", true}, {"--px-per-mm", true}, {"--machine", true},
+        {"--json", false}, {"--help", false},  {"-h", false},
+    };
+    return options;
+}
+
+QString mm(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+bool writeImage(const QImage& image, const QString& fileName, QString* error)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
+    // Compression level 1 for PNG: a preview is looked at once, and the
+    // default level takes several times as long for a few per cent less.
+    writer.setQuality(85);
+    if (!writer.write(image)) {
+        *error = writer.errorString();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QJsonObject jsonReport(const QString& fileName, const ToolpathReport& report)
+{
+    QJsonObject json;
+    json.insert(QStringLiteral("path"), fileName);
+    json.insert(QStringLiteral("machine"),
+                report.machine == Machine::Cnc ? QStringLiteral("cnc") : QStringLiteral("laser"));
+    json.insert(QStringLiteral("lines"), double(report.lines));
+    json.insert(QStringLiteral("moves"), double(report.moves));
+    if (report.hasBounds) {
+        json.insert(QStringLiteral("bounds"), QJsonObject{{"minX", report.minX},
+                                                          {"maxX", report.maxX},
+                                                          {"minY", report.minY},
+                                                          {"maxY", report.maxY},
+                                                          {"minZ", report.minZ},
+                                                          {"maxZ", report.maxZ}});
+    }
+    json.insert(QStringLiteral("insideRange"), report.insideRange());
+    json.insert(QStringLiteral("workLengthMm"), report.workLength);
+    json.insert(QStringLiteral("idleLengthMm"), report.idleLength);
+    json.insert(QStringLiteral("moveMinutes"), report.moveMinutes);
+    json.insert(QStringLiteral("dwellMinutes"), report.dwellMinutes);
+    json.insert(QStringLiteral("untimedMoves"), double(report.untimedMoves));
+    QJsonObject unknown;
+    for (const auto& command : report.unknownCommands)
+        unknown.insert(command.first, double(command.second));
+    json.insert(QStringLiteral("unknownCommands"), unknown);
+    QJsonArray problems;
+    for (const ToolpathReport::Problem& problem : report.problems)
+        problems.append(QJsonObject{{"line", double(problem.line)}, {"text", problem.text}});
+    json.insert(QStringLiteral("problems"), problems);
+    json.insert(QStringLiteral("problemCount"), double(report.problemCount));
+    return json;
+}
+
+} // namespace
+
+QString previewReport(const QString& fileName, const ToolpathReport& report)
+{
+    const bool cnc = report.machine == Machine::Cnc;
+    QString text;
+    text += tr("%1: %2, %3 lines, %4 moves\n")
+                .arg(fileName, cnc ? tr("CNC milling") : tr("laser engraving"))
+                .arg(report.lines)
+                .arg(report.moves);
+    if (report.hasBounds) {
+        text += tr("Bounds: X %1 to %2 mm, Y %3 to %4 mm, Z %5 to %6 mm\n")
+                    .arg(mm(report.minX), mm(report.maxX), mm(report.minY), mm(report.maxY),
+                         mm(report.minZ), mm(report.maxZ));
+        text += tr("Size: %1 x %2 mm, %3 the machine's 140 mm range\n")
+                    .arg(mm(report.maxX - report.minX), mm(report.maxY - report.minY),
+                         report.insideRange() ? tr("inside") : tr("beyond"));
+    } else {
+        text += tr("Bounds: no move\n");
+    }
+    text += (cnc ? tr("Cutting: %1 mm\n") : tr("Laser on: %1 mm\n")).arg(mm(report.workLength));
+    text += (cnc ? tr("Travel: %1 mm\n") : tr("Laser off: %1 mm\n")).arg(mm(report.idleLength));
+    const double total = report.moveMinutes + report.dwellMinutes;
+    text += tr("Time: %1 min (%2), moves %3 min, dwells %4 min\n")
+                .arg(mm(total), clockText(total), mm(report.moveMinutes), mm(report.dwellMinutes));
+    if (report.untimedMoves > 0)
+        text += tr("Moves before any feed rate, not timed: %1\n").arg(report.untimedMoves);
+    QStringList unknown;
+    for (const auto& command : report.unknownCommands)
+        unknown << tr("%1 (%2)").arg(command.first).arg(command.second);
+    text += tr("Unknown commands, skipped: %1\n")
+                .arg(unknown.isEmpty() ? tr("none") : unknown.join(QLatin1String(", ")));
+    return text;
+}
+
+int runPreview(const QStringList& list, Console& console)
+{
+    Arguments arguments;
+    QString error;
+    const auto usage = [&](const QString& message) {
+        console.error(message + QLatin1Char('\n') + tr("Try 'tavo preview --help'."));
+        return int(ExitUsage);
+    };
+    if (!arguments.parse(list, previewOptions(), &error))
+        return usage(error);
+    if (arguments.has(QStringLiteral("--help")) || arguments.has(QStringLiteral("-h"))) {
+        console.print(previewHelp());
+        return ExitSuccess;
+    }
+    for (const Arguments::Given& given : arguments.given())
+        if (arguments.count(given.name) > 1)
+            return usage(tr("%1 is given more than once").arg(given.name));
+    if (arguments.has(QStringLiteral("-o")) && arguments.has(QStringLiteral("--output")))
+        return usage(tr("-o is given more than once"));
+    if (arguments.positional().size() != 1)
+        return usage(tr("give exactly one G-code file (- for standard input)"));
+    const QString input = arguments.positional().first();
+
+    const QString output = arguments.has(QStringLiteral("-o"))
+                               ? arguments.value(QStringLiteral("-o"))
+                               : arguments.value(QStringLiteral("--output"));
+    const bool drawing =
+        arguments.has(QStringLiteral("-o")) || arguments.has(QStringLiteral("--output"));
+    if (drawing) {
+        const QByteArray suffix = QFileInfo(output).suffix().toLower().toLatin1();
+        if (output.isEmpty() || !QImageWriter::supportedImageFormats().contains(suffix))
+            return usage(tr("-o needs a picture file name ending in .png (or another picture "
+                            "format's suffix)"));
+    }
+
+    double pixelsPerMm = defaultPixelsPerMm;
+    if (arguments.has(QStringLiteral("--px-per-mm"))) {
+        bool ok = false;
+        pixelsPerMm = arguments.value(QStringLiteral("--px-per-mm")).toDouble(&ok);
+        if (!ok || !(pixelsPerMm >= 0.1 && pixelsPerMm <= 100))
+            return usage(tr("--px-per-mm must be a number within (0.1 - 100)"));
+    }
+    Machine machine = Machine::Unknown;
+    if (arguments.has(QStringLiteral("--machine"))) {
+        const QString name = arguments.value(QStringLiteral("--machine"));
+        if (name == QLatin1String("laser"))
+            machine = Machine::Laser;
+        else if (name == QLatin1String("cnc"))
+            machine = Machine::Cnc;
+        else
+            return usage(tr("--machine must be laser or cnc"));
+    }
+
+    std::unique_ptr<Sheet> sheet;
+    if (drawing) {
+        sheet = std::make_unique<Sheet>(pixelsPerMm, pixelBudget);
+        if (!sheet->complete())
+            return usage(tr("the machine's range alone needs more pixels than a preview may "
+                            "have; give a smaller --px-per-mm"));
+    }
+
+    QFile file;
+    const bool fromStandardInput = input == QLatin1String("-");
+    const bool opened =
+        fromStandardInput
+            ? file.open(stdin, QIODevice::ReadOnly)
+            : (file.setFileName(input), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    if (!opened) {
+        console.error(tr("cannot read %1: %2").arg(input, file.errorString()));
+        return ExitFailure;
+    }
+    ToolpathReader reader(machine, sheet.get());
+    if (!reader.read(file, &error)) {
+        console.error(tr("cannot read %1: %2").arg(input, error));
+        return ExitFailure;
+    }
+    reader.finish();
+    const ToolpathReport& report = reader.report();
+
+    int status = ExitSuccess;
+    for (const ToolpathReport::Problem& problem : report.problems)
+        console.error(tr("%1: line %2: %3").arg(input).arg(problem.line).arg(problem.text));
+    if (report.problemCount > report.problems.size())
+        console.error(tr("%1: %2 more lines that are not G-code")
+                          .arg(input)
+                          .arg(report.problemCount - report.problems.size()));
+    if (report.problemCount > 0)
+        status = ExitFailure;
+
+    if (arguments.has(QStringLiteral("--json")))
+        console.print(QString::fromUtf8(
+                          QJsonDocument(jsonReport(input, report)).toJson(QJsonDocument::Compact)) +
+                      QLatin1Char('\n'));
+    else
+        console.print(previewReport(input, report));
+
+    if (drawing) {
+        if (!sheet->complete()) {
+            console.error(tr("the drawing would need more than %1 million pixels; give a smaller "
+                             "--px-per-mm, nothing is written")
+                              .arg(pixelBudget / 1000000));
+            return ExitFailure;
+        }
+        const bool cnc = report.machine == Machine::Cnc;
+        const double white = report.whiteDepth;
+        const double span = report.blackDepth - report.whiteDepth;
+        const QImage image = sheet->render([&](float value) {
+            // Shallow cuts light, deep ones dark; one depth only is black.
+            const double darkness = !cnc       ? value
+                                    : span > 0 ? (value - white) / span * 255.0
+                                               : 255.0;
+            return int(std::floor(darkness + 0.5));
+        });
+        if (image.isNull() || !writeImage(image, output, &error)) {
+            console.error(tr("cannot write %1: %2").arg(output, error));
+            return ExitFailure;
+        }
+        if (!arguments.has(QStringLiteral("--json")))
+            console.print(tr("Preview: %1, %2 x %3 px at %4 px/mm\n")
+                              .arg(output)
+                              .arg(image.width())
+                              .arg(image.height())
+                              .arg(pixelsPerMm));
+    }
+    return status;
+}
+
+QString previewHelp()
+{
+    return tr(R"(Usage: tavo preview [options] FILE.gcode
+
+Reads a G-code file of the kind tavo and the window write, draws what the
+machine does and prints its bounds, the length moved working and idle, and
+the time the moves take at their feed rates with the dwells added.
+
+  -o, --output PICTURE    draw the moves into this picture (PNG, or another
+                          format by its suffix)
+  --px-per-mm N           pixels per millimetre, 0.1 to 100; default 5
+  --machine laser|cnc     how to read the file; default: from its title
+                          comment, laser when it has none
+  --json                  the report as one JSON object
+  -h, --help              this text
+
+Laser files: every move is drawn with the laser power in force, darker for
+more power, including moves made with the laser on between runs and dots.
+CNC files: every cutting move is drawn with its Z read as a depth, from the
+file's Min Depth (white) to its Max Depth (black); moves between the set-up
+heights are travel and are not drawn. The picture is seen as the source
+picture was: X grows to the left, Y upwards. The machine's 140 mm range is
+the dashed blue square.
+
+Commands outside the dialect are counted and named and skipped. A line that
+is not G-code (a malformed number, no command) is reported with its line
+number and skipped; the exit status is then 1.
+
+Exit status: 0 read and drawn, 1 a file could not be read or written or held
+lines that are not G-code, 2 a usage error.
+)");
+}
+
+} // namespace cli
