@@ -49,16 +49,20 @@ if [ "${1:-}" != "--on-display" ]; then
         echo "SKIP: missing ${missing[*]} (scripts/setup.sh installs them)" >&2
         exit 77
     fi
+    # Our own folder for the X authority file: xvfb-run's own temporary
+    # folder is removed by its exit trap, which turns a passed run into a
+    # failed one whenever that removal trips.
+    outside=$(mktemp -d "${TMPDIR:-/tmp}/tavo-e2e-x.XXXXXX")
+    trap 'rm -rf "$outside"' EXIT
+    trap 'exit 143' TERM INT
     # Two runs picking a free display number at the same moment can collide;
-    # Xvfb then refuses to start before this script ran at all, so try again.
-    started=$(mktemp)
-    trap 'rm -f "$started"' EXIT
+    # when Xvfb then does not come up, this script never started: try again.
     for attempt in 1 2 3; do
-        xvfb-run --auto-servernum \
+        xvfb-run --auto-servernum --auth-file="$outside/Xauthority" \
             --server-args="-screen 0 ${SCREEN_WIDTH}x${SCREEN_HEIGHT}x24 -nolisten tcp" \
-            bash "$0" --on-display "$program" "$started"
+            bash "$0" --on-display "$program" "$outside/started"
         status=$?
-        if [ -s "$started" ] || [ $attempt -eq 3 ]; then
+        if [ -e "$outside/started" ] || [ $attempt -eq 3 ]; then
             exit $status
         fi
         echo "Xvfb did not start (attempt $attempt), retrying" >&2
@@ -69,7 +73,7 @@ fi
 # --- on the X server ---------------------------------------------------------
 
 program=$2
-echo started >"$3"
+touch "$3"
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-e2e.XXXXXX")
 began=$SECONDS
 pid=""
@@ -97,6 +101,8 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
+# A time-out of the test runner still takes the program down with it.
+trap 'exit 143' TERM INT
 
 fail() {
     echo "FAIL: $*" >&2
