@@ -247,12 +247,12 @@ read -r blue_n bw bh bx by < <(colour_box "$work/form.png" "$BLUE")
 read -r green_n gw gh gx gy < <(colour_box "$work/form.png" "$GREEN")
 read -r gray_n aw ah ax ay < <(colour_box "$work/form.png" "$DISABLED_GRAY")
 say "Open text ${bw}x${bh}+${bx}+${by}, title ${gw}x${gh}+${gx}+${gy}, gray ${aw}x${ah}+${ax}+${ay}"
-[ "$blue_n" -ge 20 ] || fail "the enabled Open button is not painted"
-[ $((bx + bw)) -le $LEFT_COLUMN ] && [ $((by + bh)) -le $((mh / 3)) ] ||
+((blue_n >= 20)) || fail "the enabled Open button is not painted"
+((bx + bw <= LEFT_COLUMN && by + bh <= mh / 3)) ||
     fail "blue text outside the Open button: the panels are not disabled"
-[ "$green_n" -ge 20 ] && [ $((gx + gw)) -le $LEFT_COLUMN ] && [ $((gy + gh)) -le "$by" ] ||
+((green_n >= 20 && gx + gw <= LEFT_COLUMN && gy + gh <= by)) ||
     fail "the \"Image File\" title is missing or a disabled title is green"
-[ "$gray_n" -ge 500 ] && [ $((ax + aw)) -gt $((mw / 2)) ] && [ $((ay + ah)) -gt $((mh / 3)) ] ||
+((gray_n >= 500 && ax + aw > mw / 2 && ay + ah > mh / 3)) ||
     fail "the disabled panels are not painted"
 
 # --- hover: the pointer on Open raises it, off makes it flat again ----------
@@ -274,7 +274,7 @@ wait_until 5 "settled Open button" region_settles "$around_open" "$work/open-rai
 # since the tooltip, when it is already up, opens below it. (The text starts
 # at bx - rx, by - ry in the captured region.)
 read -r dw dh dx dy < <(diff_box "$work/open-flat.png" "$work/open-raised.png" $((open_y - my - ry)))
-[ "$dx" -lt $((bx - rx)) ] && [ "$dy" -lt $((by - ry)) ] && [ $((dx + dw)) -gt $((bx - rx + bw)) ] ||
+((dx < bx - rx && dy < by - ry && dx + dw > bx - rx + bw)) ||
     fail "hovering changed ${dw}x${dh}+${dx}+${dy}, not a frame around the text"
 
 say "raised: changes above the pointer ${dw}x${dh}+${dx}+${dy}"
