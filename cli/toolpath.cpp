@@ -353,6 +353,10 @@ void ToolpathReader::parseLine(const char* p, const char* end)
             break;
         const int word = upperLetter(*p);
         const char* after = word ? parseNumber(p + 1, end, &words.value[word - 'A']) : nullptr;
+        // Homing names its axes without numbers: "G28 X Y".
+        if (!after && word && letter == 'G' && number == 28 &&
+            (p + 1 == end || isBlank(p[1]) || p[1] == ';'))
+            after = p + 1;
         if (!after) {
             const QString token = QString::fromUtf8(p, int(wordEnd(p, end) - p));
             problem(m_report.lines, line, end, tr("malformed number \"%1\"").arg(token));
