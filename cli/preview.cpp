@@ -277,9 +277,11 @@ Laser files: every move is drawn with the laser power in force, darker for
 more power, including moves made with the laser on between runs and dots.
 CNC files: every cutting move is drawn with its Z read as a depth, from the
 file's Min Depth (white) to its Max Depth (black); moves between the set-up
-heights are travel and are not drawn. The picture is seen as the source
-picture was: X grows to the left, Y upwards. The machine's 140 mm range is
-the dashed blue square.
+heights are travel and are not drawn. Strokes are as wide as the pitch the
+file names (its Laser Beam or CNC Precision line); where several share a
+pixel it shows their mean, weighted by length. The picture is seen as the
+source picture was: X grows to the left, Y upwards. The machine's 140 mm
+range is the dashed blue square.
 
 Commands outside the dialect are counted and named and skipped. A line that
 is not G-code (a malformed number, no command) is reported with its line

@@ -129,48 +129,62 @@ void Sheet::stroke(double x0, double y0, double x1, double y1, float value)
     const int r0 = row(y0);
     const int c1 = column(x1);
     const int r1 = row(y1);
-    const int left = std::min(c0, c1), right = std::max(c0, c1);
-    const int top = std::min(r0, r1), bottom = std::max(r0, r1);
+    const int dx = std::abs(c1 - c0);
+    const int dy = std::abs(r1 - r0);
+    // The beam's width goes across the stroke, to the right of a steep one
+    // and below a flat one: the side where the picture's pixel lies.
+    const bool flat = dx >= dy;
+    const int extra = m_thickness - 1;
+    const int left = std::min(c0, c1), right = std::max(c0, c1) + (flat ? 0 : extra);
+    const int top = std::min(r0, r1), bottom = std::max(r0, r1) + (flat ? extra : 0);
     if (!cover(left, top, right, bottom))
         return;
-    m_drawnLeft = std::min(m_drawnLeft, left);
-    m_drawnRight = std::max(m_drawnRight, right);
-    m_drawnTop = std::min(m_drawnTop, top);
-    m_drawnBottom = std::max(m_drawnBottom, bottom);
-    if (m_drawnLeft > m_drawnRight || m_drawnTop > m_drawnBottom) {
-        // The first stroke: the empty start values said nothing.
+    if (m_drawnLeft > m_drawnRight) {
         m_drawnLeft = left;
         m_drawnRight = right;
         m_drawnTop = top;
         m_drawnBottom = bottom;
+    } else {
+        m_drawnLeft = std::min(m_drawnLeft, left);
+        m_drawnRight = std::max(m_drawnRight, right);
+        m_drawnTop = std::min(m_drawnTop, top);
+        m_drawnBottom = std::max(m_drawnBottom, bottom);
     }
 
     // Bresenham: one pixel per step along the longer axis, each taking an
     // equal share of the length.
-    const int dx = right - left;
-    const int dy = bottom - top;
     const int steps = std::max(dx, dy);
     const float share = length / float(steps + 1);
     const float amount = share * value;
-    Cell* at = m_cells.get() + std::ptrdiff_t(r0 - m_top) * m_width + (c0 - m_left);
     const std::ptrdiff_t sx = c1 > c0 ? 1 : -1;
     const std::ptrdiff_t sy = r1 > r0 ? m_width : -m_width;
-    int error = dx - dy;
-    for (int i = 0;; ++i) {
-        at->sum += amount;
-        at->weight += share;
-        if (i == steps)
-            break;
-        const int twice = 2 * error;
-        if (twice > -dy) {
-            error -= dy;
-            at += sx;
-        }
-        if (twice < dx) {
-            error += dx;
-            at += sy;
+    const std::ptrdiff_t across = flat ? m_width : 1;
+    Cell* const start = m_cells.get() + std::ptrdiff_t(r0 - m_top) * m_width + (c0 - m_left);
+    for (int band = 0; band <= extra; ++band) {
+        Cell* at = start + band * across;
+        int error = dx - dy;
+        for (int i = 0;; ++i) {
+            at->sum += amount;
+            at->weight += share;
+            if (i == steps)
+                break;
+            const int twice = 2 * error;
+            if (twice > -dy) {
+                error -= dy;
+                at += sx;
+            }
+            if (twice < dx) {
+                error += dx;
+                at += sy;
+            }
         }
     }
+}
+
+void Sheet::setBeam(double millimetres)
+{
+    const double pixels = std::floor(millimetres * m_scale + 0.5);
+    m_thickness = pixels >= 1 ? int(std::min(pixels, 64.0)) : 1;
 }
 
 float Sheet::meanAt(double x, double y) const

@@ -33,6 +33,11 @@ public:
     int column(double x) const { return pixelOf(-x); }
     int row(double y) const { return pixelOf(-y); }
 
+    // Strokes are as wide as the beam (or the tool), at least a pixel: the
+    // preview of a file with the picture's pitch then shows whole pixels.
+    void setBeam(double millimetres);
+    int thickness() const { return m_thickness; }
+
     // Adds value along the segment between the positions, each pixel it
     // passes weighted by its share of the segment's length.
     void stroke(double x0, double y0, double x1, double y1, float value);
@@ -85,6 +90,7 @@ private:
 
     double m_scale;
     qint64 m_maxPixels;
+    int m_thickness = 1;
     // Pixels held, origin-relative, right and bottom exclusive.
     int m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
     std::ptrdiff_t m_width = 0;

@@ -126,19 +126,23 @@ QString commandName(int letter, double number)
 }
 
 // "; Min Depth (mm): " and its siblings, as the writers put them in the prefix.
-struct DepthLabels
+struct HeaderLabels
 {
+    QByteArray beam;
+    QByteArray precision;
     QByteArray thickness;
     QByteArray maxDepth;
     QByteArray minDepth;
 };
 
-const DepthLabels& depthLabels()
+const HeaderLabels& headerLabels()
 {
-    static const DepthLabels labels = [] {
+    static const HeaderLabels labels = [] {
+        const GcodeParameters laser = gcodeParameters(LaserLine);
         const GcodeParameters cnc = gcodeParameters(CncLine);
         const auto prefix = [](const QString& label) { return "; " + label.toUtf8() + ": "; };
-        return DepthLabels{prefix(cnc.labels[1]), prefix(cnc.labels[2]), prefix(cnc.labels[3])};
+        return HeaderLabels{prefix(laser.labels[0]), prefix(cnc.labels[0]), prefix(cnc.labels[1]),
+                            prefix(cnc.labels[2]), prefix(cnc.labels[3])};
     }();
     return labels;
 }
@@ -370,8 +374,14 @@ void ToolpathReader::parseLine(const char* p, const char* end)
 
 void ToolpathReader::readComment(const char* begin, const char* end)
 {
-    const DepthLabels& labels = depthLabels();
-    if (startsWith(begin, end, labels.minDepth)) {
+    const HeaderLabels& labels = headerLabels();
+    if (startsWith(begin, end, labels.beam) || startsWith(begin, end, labels.precision)) {
+        // The pitch, which is also the width of the beam or the tool's path.
+        const double pitch = numberAfter(
+            begin, end, startsWith(begin, end, labels.beam) ? labels.beam : labels.precision);
+        if (m_sheet && pitch > 0)
+            m_sheet->setBeam(pitch);
+    } else if (startsWith(begin, end, labels.minDepth)) {
         m_fileMinDepth = numberAfter(begin, end, labels.minDepth);
     } else if (startsWith(begin, end, labels.maxDepth)) {
         m_fileMaxDepth = numberAfter(begin, end, labels.maxDepth);

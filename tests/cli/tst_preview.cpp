@@ -266,13 +266,17 @@ void TestPreview::workedLaserLine()
 }
 
 // Each move runs at the power of the dot before it; the first at power 2.
+// Strokes are as wide as the beam, 0.5 mm: 5 pixels across, to the right of
+// a steep stroke and below a flat one, where the picture's pixel lies.
 void TestPreview::workedLaserDots()
 {
     Sheet sheet(10, 1 << 24);
     const ToolpathReport report = readText(workedFile(LaserDots), &sheet);
-    QCOMPARE(sheet.meanAt(0.0, 0.2), 2.0f);  // home to the first dot
-    QCOMPARE(sheet.meanAt(0.2, 0.3), 50.0f); // on to the second dot, row 1
-    QCOMPARE(sheet.meanAt(0.7, 0.0), 22.0f); // and the third
+    QCOMPARE(sheet.thickness(), 5);
+    QCOMPARE(sheet.meanAt(-0.2, 0.3), 2.0f);  // home to the first dot
+    QCOMPARE(sheet.meanAt(0.2, 0.2), 50.0f);  // on to the second dot, row 1
+    QCOMPARE(sheet.meanAt(0.8, -0.2), 22.0f); // and the third
+    QVERIFY(std::isnan(sheet.meanAt(0.8, 0.1)));
     QCOMPARE(report.workLength, 0.5 + std::sqrt(0.5) + 0.5);
     QCOMPARE(report.idleLength, 20.0); // up to the start height, laser off
     QCOMPARE(report.moveMinutes, 20.0 / 1000 + (0.5 + std::sqrt(0.5) + 0.5) / 100);
@@ -287,10 +291,10 @@ void TestPreview::workedCncLine()
     QCOMPARE(report.machine, Machine::Cnc);
     QCOMPARE(report.whiteDepth, 1.0);
     QCOMPARE(report.blackDepth, 40.0);
-    QCOMPARE(sheet.meanAt(0.0, 0.5), 40.0f);     // row 0, black
-    QCOMPARE(sheet.meanAt(-0.5, 0.2), 1.0f);     // down to row 1 at white's depth
-    QCOMPARE(sheet.meanAt(-0.2, 0.0), 40.0f);    // row 1, black
-    QCOMPARE(sheet.meanAt(0.3, 0.0), 1.0f);      // row 1, white
+    QCOMPARE(sheet.meanAt(0.0, 0.3), 40.0f);     // row 0, black
+    QCOMPARE(sheet.meanAt(-0.7, 0.3), 1.0f);     // down to row 1 at white's depth
+    QCOMPARE(sheet.meanAt(-0.3, -0.2), 40.0f);   // row 1, black
+    QCOMPARE(sheet.meanAt(0.3, -0.2), 1.0f);     // row 1, white
     QVERIFY(std::isnan(sheet.meanAt(0.8, 0.5))); // travel at the safe height
     QCOMPARE(report.maxZ, 112.0);
     QCOMPARE(report.minZ, 1.0);
@@ -304,8 +308,8 @@ void TestPreview::workedCncLine()
         return int(std::floor(
             (v - report.whiteDepth) / (report.blackDepth - report.whiteDepth) * 255.0 + 0.5));
     });
-    QCOMPARE(image.pixel(sheet.imagePixel(0.0, 0.5)), qRgb(0, 0, 0));
-    QCOMPARE(image.pixel(sheet.imagePixel(0.3, 0.0)), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(sheet.imagePixel(0.0, 0.3)), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(sheet.imagePixel(0.3, -0.2)), qRgb(255, 255, 255));
 }
 
 void TestPreview::strokeEnds_data()
@@ -353,6 +357,19 @@ void TestPreview::sheetGrowsAndKeepsDrawing()
     const QImage image = sheet.render(nearest);
     QCOMPARE(image.pixel(sheet.imagePixel(155, -90)), qRgb(205, 205, 205));
     QCOMPARE(image.pixel(sheet.imagePixel(0, 5)), qRgb(155, 155, 155));
+
+    // A beam three pixels wide: a flat stroke covers its row and the two
+    // below, a steep one its column and the two to the right.
+    Sheet wide(10, 1 << 22);
+    wide.setBeam(0.3);
+    wide.stroke(0, 0, -1, 0, 80.0f);
+    wide.stroke(2, 0, 2, 1, 60.0f);
+    QCOMPARE(wide.meanAt(-0.5, -0.2), 80.0f);
+    QVERIFY(std::isnan(wide.meanAt(-0.5, -0.3)));
+    QVERIFY(std::isnan(wide.meanAt(-0.5, 0.1)));
+    QCOMPARE(wide.meanAt(1.8, 0.5), 60.0f);
+    QVERIFY(std::isnan(wide.meanAt(1.7, 0.5)));
+    QVERIFY(std::isnan(wide.meanAt(2.1, 0.5)));
 
     // One pixel crossed by a long and a short stroke.
     Sheet mixed(1, 1 << 22);
