@@ -205,7 +205,8 @@ public:
 
     // The draws of the pixels 1 .. width - 2 of row y. Pixel (x, y) is number
     // i = (x - 1) (height - 2) + y - 1 in the column-by-column order and takes
-    // draws first + 2 i and first + 2 i + 1: one pair when first is even.
+    // draws first + 2 i and first + 2 i + 1: one pair when first is even,
+    // whose counter then grows by a fixed amount from one column to the next.
     void draw(std::uint64_t first, int y, int height)
     {
         const std::uint64_t column = std::uint64_t(height - 2);
@@ -213,9 +214,10 @@ public:
         quint32* words = m_words.data();
         const int last = int(m_words.size()) - 2;
         if (first % 2 == 0) {
-            // The pair number follows the draw number round the end of the stream.
-            for (int x = 1; x <= last; ++x, i += column)
-                words[x] = randomdraws::pairAt((first + 2 * i) >> 1);
+            std::uint64_t counter = (first + 2 * i + 1) * randomdraws::step;
+            const std::uint64_t counterStep = 2 * column * randomdraws::step;
+            for (int x = 1; x <= last; ++x, counter += counterStep)
+                words[x] = randomdraws::pairFromCounter(counter);
         } else {
             for (int x = 1; x <= last; ++x, i += column)
                 words[x] = randomdraws::drawAt(first + 2 * i) << 16 |

@@ -8,17 +8,18 @@
 // order its loops like and still hand every pixel the draws that taking them
 // one after the other would.
 //
-// Draws 2k and 2k + 1 are the two upper 16-bit quarters (the higher one
-// first) of output k + 1 of splitmix64 started from zero, so one mix serves
-// both offsets of a pixel.
+// For even n, draws n and n + 1 are the upper two 16-bit quarters (the
+// higher one first) of splitmix64's output for the counter (n + 1) x step,
+// so one mix serves both offsets of a pixel.
 namespace randomdraws {
 
 constexpr std::uint64_t step = 0x9E3779B97F4A7C15ull;
 
-// Draw 2k in the upper, draw 2k + 1 in the lower 16 bits.
-inline std::uint32_t pairAt(std::uint64_t k)
+// The pair of draws whose counter is given: the even draw in the upper, the
+// odd one in the lower 16 bits.
+inline std::uint32_t pairFromCounter(std::uint64_t counter)
 {
-    std::uint64_t z = (k + 1) * step;
+    std::uint64_t z = counter;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return std::uint32_t((z ^ (z >> 31)) >> 32);
@@ -26,7 +27,7 @@ inline std::uint32_t pairAt(std::uint64_t k)
 
 inline std::uint32_t drawAt(std::uint64_t n)
 {
-    const std::uint32_t pair = pairAt(n >> 1);
+    const std::uint32_t pair = pairFromCounter(((n & ~std::uint64_t(1)) + 1) * step);
     return (n & 1) ? pair & 0xFFFF : pair >> 16;
 }
 

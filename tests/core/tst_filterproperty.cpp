@@ -149,8 +149,9 @@ QImage referenceRelief(QImage image, const Settings&)
     return image;
 }
 
-// The random stream taken one draw after the other: draws 2k and 2k + 1 are
-// the upper two 16-bit quarters of splitmix64's output k + 1 from zero.
+// The random stream taken one draw after the other: for even n, draws n and
+// n + 1 are the upper two 16-bit quarters of splitmix64's output n + 1 from
+// zero.
 class ReferenceDraws
 {
 public:
@@ -158,7 +159,8 @@ public:
     int nextMod19()
     {
         const std::uint64_t n = m_next++;
-        const std::uint64_t output = pictures::Random((n / 2) * 0x9E3779B97F4A7C15ull).next();
+        const std::uint64_t even = n - n % 2;
+        const std::uint64_t output = pictures::Random(even * 0x9E3779B97F4A7C15ull).next();
         return int((n % 2 ? output >> 32 : output >> 48) & 0xFFFF) % 19;
     }
 
