@@ -1276,6 +1276,10 @@ void CommandFuzzTest::randomSequences()
                                  .arg(base + std::uint64_t(i))
                                  .arg(left.join(", "))));
     }
+    // Typing into a line edit with a clear button starts its fade animation,
+    // which deletes itself only from the event loop once it notices that its
+    // window is gone; give the orphans that moment.
+    QTest::qWait(400);
     qInfo("%d sequences, %d steps from seed %llu in %lld ms", tally.sequences, tally.steps,
           static_cast<unsigned long long>(base), timer.elapsed());
     qInfo("opened %d pictures, %d failed to load; G-code files %d / %d / %d (Laser Line, Laser "
