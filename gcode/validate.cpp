@@ -3,16 +3,49 @@
 // All four slots are converted before anything is compared, and every check
 // accepts a value only when it lies inside its range: written this way round,
 // a NaN read from "nan" fails like any other value out of range.
+//
+// Parameter texts are copied into the file character for character, so a
+// text holding a line break (pasted into the panel) would smuggle commands of
+// its own into the file, past every check. Such a text reads as a value
+// outside every range and is refused with the slot's usual message.
 #include "core/dialogs.h"
 #include "gcode/gcodegenerator.h"
 
 #include <QCoreApplication>
+
+#include <limits>
 
 namespace {
 
 template <typename T> bool within(T value, T low, T high)
 {
     return low <= value && value <= high;
+}
+
+bool breaksLine(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            return true;
+    }
+    return false;
+}
+
+// Every integer range starts at 0 or above, so -1 is refused everywhere.
+int readInt(const QString& text)
+{
+    return breaksLine(text) ? -1 : text.toInt(nullptr, 10);
+}
+
+double readDouble(const QString& text)
+{
+    return breaksLine(text) ? std::numeric_limits<double>::quiet_NaN() : text.toDouble();
+}
+
+float readFloat(const QString& text)
+{
+    return breaksLine(text) ? std::numeric_limits<float>::quiet_NaN() : text.toFloat();
 }
 
 bool refuse(const char* message)
@@ -24,10 +57,10 @@ bool refuse(const char* message)
 
 bool validateLaserLine(const std::array<QString, 5>& values)
 {
-    const int power = values[1].toInt(nullptr, 10);
-    const int travelSpeed = values[2].toInt(nullptr, 10);
-    const int jumpSpeed = values[3].toInt(nullptr, 10);
-    const double startHeight = values[4].toDouble();
+    const int power = readInt(values[1]);
+    const int travelSpeed = readInt(values[2]);
+    const int jumpSpeed = readInt(values[3]);
+    const double startHeight = readDouble(values[4]);
 
     if (!within(power, 1, 100))
         return refuse(QT_TRANSLATE_NOOP("TavoMain", "Laser Power must be within (1 - 100)"));
@@ -43,11 +76,11 @@ bool validateLaserLine(const std::array<QString, 5>& values)
 
 bool validateLaserDots(const std::array<QString, 5>& values)
 {
-    const int ignored = values[1].toInt(nullptr, 10);
+    const int ignored = readInt(values[1]);
     // Compared in single precision, so that a typed 0.1 meets its bound.
-    const float powerIndex = values[2].toFloat();
-    const int travelSpeed = values[3].toInt(nullptr, 10);
-    const double startHeight = values[4].toDouble();
+    const float powerIndex = readFloat(values[2]);
+    const int travelSpeed = readInt(values[3]);
+    const double startHeight = readDouble(values[4]);
 
     if (!within(ignored, 0, 255))
         return refuse(QT_TRANSLATE_NOOP("TavoMain", "Ignored Threshold must be within (0 - 255)"));
@@ -63,10 +96,10 @@ bool validateLaserDots(const std::array<QString, 5>& values)
 
 bool validateCncLine(const std::array<QString, 5>& values)
 {
-    const double thickness = values[1].toDouble();
-    const double maxDepth = values[2].toDouble();
-    const double minDepth = values[3].toDouble();
-    const int travelSpeed = values[4].toInt(nullptr, 10);
+    const double thickness = readDouble(values[1]);
+    const double maxDepth = readDouble(values[2]);
+    const double minDepth = readDouble(values[3]);
+    const int travelSpeed = readInt(values[4]);
 
     if (!within(thickness, 1.0, 150.0))
         return refuse(

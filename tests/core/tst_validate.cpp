@@ -125,6 +125,16 @@ void TestValidate::validate_data()
     addRow("order before room", CncLine, {{2, "10"}, {3, "20"}, {4, "30"}}, depthOrder);
     addRow("room before travel", CncLine, {{3, "100"}, {5, "0"}}, depthRoom);
 
+    // A pasted text with a line break would put commands of its own into the
+    // file; it is refused even where its number alone would pass.
+    addRow("start height with commands", LaserLine, {{5, "20\nG28\nM106 S255"}}, start);
+    addRow("power with carriage return", LaserLine, {{2, "100\r"}}, power);
+    addRow("ignored threshold with tab", LaserDots, {{2, "\t15"}}, ignored);
+    addRow("index with line separator", LaserDots, {{3, QString("0.4") + QChar(0x2028)}},
+           powerIndex);
+    addRow("thickness with form feed", CncLine, {{2, "100\f"}}, thickness);
+    addRow("cnc travel with newline", CncLine, {{5, "500\nM84"}}, cncTravel);
+
     // Types other than the two laser ones validate as CNC Line.
     addRow("type -1 takes cnc rules", -1, {}, {});
     QTest::newRow("type -1 refuses laser texts")
