@@ -26,7 +26,18 @@ QImage readPicture(const QString& fileName)
     const QSize claimed = reader.size();
     if (claimed.isValid() && qint64(claimed.width()) * claimed.height() > maxPicturePixels)
         return QImage();
-    return ImageProcessor::toWorkingFormat(reader.read());
+    // Some decoders (BMP) stop at the end of a file cut short and still report
+    // success. Decoding into a zero-filled picture of the claimed size, which
+    // they fill in place, leaves the rows they never reached black instead of
+    // whatever the memory held before.
+    QImage picture;
+    if (claimed.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
+        picture = QImage(claimed, reader.imageFormat());
+        picture.fill(0);
+    }
+    if (!reader.read(&picture))
+        return QImage();
+    return ImageProcessor::toWorkingFormat(picture);
 }
 
 void transpose(const QImage& from, QImage& to)

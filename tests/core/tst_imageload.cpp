@@ -21,6 +21,7 @@ private slots:
     void formatComesFromContent();
     void badFiles_data();
     void badFiles();
+    void bmpCutShortLeavesNoStaleMemory();
 
 private:
     QTemporaryDir m_dir;
@@ -210,6 +211,36 @@ void TestImageLoad::badFiles()
     QVERIFY(processor.loadImage(good));
     QCOMPARE(processor.workingImage()->size(), QSize(7, 3));
     QCOMPARE(dialogs.prompts().size(), 1);
+}
+
+// The BMP decoder accepts a file that ends early. Whatever it does not reach
+// must not show stale memory: with rows stored bottom up, the top rows of a
+// white picture cut in half come out black.
+void TestImageLoad::bmpCutShortLeavesNoStaleMemory()
+{
+    const int width = 16, height = 64;
+    const QByteArray bmp = encoded(pictures::filled(width, height, 0xFFFFFFFF), "BMP");
+    const int rowBytes = (width * 3 + 3) / 4 * 4; // 24-bit rows, padded to 4 bytes
+    const QString path = m_dir.filePath("cut short.bmp");
+
+    // Fill the heap with a pattern the decoder could pick up again.
+    for (int round = 0; round < 8; ++round) {
+        QImage junk(width, height, QImage::Format_RGB32);
+        junk.fill(0xFF123456);
+    }
+    QVERIFY(writeAll(path, bmp.left(bmp.size() - height / 2 * rowBytes)));
+
+    ScriptedDialogs dialogs;
+    ImageProcessor processor;
+    if (!processor.loadImage(path))
+        QSKIP("this decoder refuses a BMP cut short");
+    const QImage& picture = *processor.workingImage();
+    QCOMPARE(picture.size(), QSize(width, height));
+    for (int y = 0; y < height; ++y) {
+        const QRgb expected = y < height / 2 ? 0xFF000000u : 0xFFFFFFFFu;
+        for (int x = 0; x < width; ++x)
+            QCOMPARE(picture.pixel(x, y), expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestImageLoad)
