@@ -6,7 +6,12 @@
 #include "gcode/parameters.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace cli {
 
@@ -172,6 +177,212 @@ struct ToolpathReader::Words
     double operator[](char letter) const { return value[letter - 'A']; }
 };
 
+// What one line says, read without the reader's state: the lines of a chunk
+// can be read on one thread while the moves before them are made on another.
+// Nearly every line of a large file is a move or a power setting as the
+// writers put them ("G1 X.. Y.. F..", "M106 S.."); those arrive read, the
+// others as their text.
+struct ToolpathReader::Line
+{
+    enum Kind : quint8 { Move, Power, Text, TooLong };
+    Kind kind;
+    quint8 axes;       // Move: which of X, Y, Z and F (bits 0 to 3) are given
+    qint32 begin, end; // Text, TooLong: where in the batch's bytes
+    double values[4];  // Move: X, Y, Z, F; Power: the power
+};
+
+// Bytes that keep their memory and are never cleared: chunk after chunk is
+// read straight into the same buffer, without filling it with zeros first.
+class Bytes
+{
+public:
+    char* data() { return m_data.get(); }
+    const char* data() const { return m_data.get(); }
+    std::size_t size() const { return m_size; }
+    char operator[](std::size_t i) const { return m_data[i]; }
+    void clear() { m_size = 0; }
+    // Bytes beyond the old size are undefined until written.
+    void resize(std::size_t size)
+    {
+        if (size > m_capacity) {
+            std::unique_ptr<char[]> grown(new char[size]);
+            if (m_size > 0)
+                std::memcpy(grown.get(), m_data.get(), m_size);
+            m_data = std::move(grown);
+            m_capacity = size;
+        }
+        m_size = size;
+    }
+    void append(const char* data, std::size_t size)
+    {
+        const std::size_t at = m_size;
+        resize(at + size);
+        if (size > 0)
+            std::memcpy(m_data.get() + at, data, size);
+    }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
+// Batches are used again and again: fresh memory for every chunk would cost
+// a page fault every few kilobytes.
+struct ToolpathReader::Batch
+{
+    Bytes bytes;
+    std::vector<Line> lines;
+
+    void clear()
+    {
+        bytes.clear();
+        lines.clear();
+    }
+};
+
+// Cuts the stream into complete lines, keeping the start of an unfinished
+// one for the next chunk, and reads the common lines.
+class ToolpathReader::Splitter
+{
+public:
+    // Room for size more bytes in the batch, after the start of a line the
+    // last chunk left unfinished; the bytes are read straight into it.
+    char* begin(Batch* batch, std::size_t size)
+    {
+        batch->clear();
+        batch->bytes.append(m_partial.data(), m_partial.size());
+        batch->bytes.resize(m_partial.size() + size);
+        return batch->bytes.data() + m_partial.size();
+    }
+
+    // The batch holds got bytes more: it is cut after its last complete
+    // line, an unfinished one being kept for the next. Returns where the
+    // lines to scan() begin.
+    std::size_t end(Batch* batch, std::size_t got)
+    {
+        Bytes& bytes = batch->bytes;
+        bytes.resize(m_partial.size() + got);
+        m_partial.clear();
+        std::size_t from = 0;
+        if (m_skipping) {
+            const auto* newline =
+                static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+            if (!newline) {
+                bytes.clear();
+                return 0;
+            }
+            m_skipping = false;
+            from = std::size_t(newline - bytes.data()) + 1;
+        }
+        std::size_t last = bytes.size();
+        while (last > from && bytes[last - 1] != '\n')
+            --last;
+        m_partial.assign(bytes.data() + last, bytes.data() + bytes.size());
+        if (last == from && m_partial.size() > std::size_t(longestLine)) {
+            // Not G-code: reported once, then skipped to its end.
+            batch->lines.push_back({Line::TooLong, 0, qint32(from), qint32(from + 81), {}});
+            m_partial.clear();
+            m_skipping = true;
+            bytes.resize(from + 81);
+            return bytes.size(); // nothing to scan: the excerpt is the line
+        }
+        bytes.resize(last);
+        return from;
+    }
+
+    void split(const char* data, qint64 size, Batch* batch)
+    {
+        std::memcpy(begin(batch, std::size_t(size)), data, std::size_t(size));
+        scan(*batch, end(batch, std::size_t(size)));
+    }
+
+    // The last line, when the stream does not end with a line end.
+    void finish(Batch* batch)
+    {
+        batch->clear();
+        if (!m_skipping && !m_partial.empty()) {
+            batch->bytes.append(m_partial.data(), m_partial.size());
+            batch->lines.push_back({Line::Text, 0, 0, qint32(m_partial.size()), {}});
+        }
+        m_partial.clear();
+        m_skipping = false;
+    }
+
+    // Reads the lines of bytes from the offset on; touches nothing else, so
+    // batches may be scanned side by side.
+    static void scan(Batch& batch, std::size_t from)
+    {
+        const char* const base = batch.bytes.data();
+        const char* const stop = base + batch.bytes.size();
+        for (const char* p = base + from; p < stop;) {
+            Line line;
+            const char* newline = readCommon(p, &line);
+            if (!newline) {
+                newline = static_cast<const char*>(std::memchr(p, '\n', std::size_t(stop - p)));
+                line.kind = Line::Text;
+                line.axes = 0;
+                line.begin = qint32(p - base);
+                line.end = qint32(newline - base);
+            }
+            batch.lines.push_back(line);
+            p = newline + 1;
+        }
+    }
+
+private:
+    // A move or power line as the writers write it, in one pass; the
+    // position of its line end, or null for anything else. A line end lies
+    // ahead, so no bound needs checking.
+    static const char* readCommon(const char* p, Line* line)
+    {
+        if (p[0] == 'G' && p[1] == '1' && p[2] == ' ') {
+            p += 3;
+            line->kind = Line::Move;
+            line->axes = 0;
+            for (;;) {
+                int axis;
+                switch (*p) {
+                case 'X':
+                    axis = 0;
+                    break;
+                case 'Y':
+                    axis = 1;
+                    break;
+                case 'Z':
+                    axis = 2;
+                    break;
+                case 'F':
+                    axis = 3;
+                    break;
+                default:
+                    return nullptr;
+                }
+                p = scanNumber(p + 1, &line->values[axis]);
+                if (!p)
+                    return nullptr;
+                line->axes |= quint8(1u << axis);
+                if (*p != ' ')
+                    break;
+                ++p;
+            }
+        } else if (p[0] == 'M' && p[1] == '1' && p[2] == '0' && p[3] == '6' && p[4] == ' ' &&
+                   p[5] == 'S') {
+            line->kind = Line::Power;
+            p = scanNumber(p + 6, &line->values[0]);
+            if (!p)
+                return nullptr;
+        } else {
+            return nullptr;
+        }
+        p += *p == '\r' ? 1 : 0;
+        return *p == '\n' ? p : nullptr;
+    }
+
+    std::vector<char> m_partial;
+    bool m_skipping = false;
+};
+
 bool ToolpathReport::insideRange() const
 {
     const double half = 70.0;
@@ -179,85 +390,145 @@ bool ToolpathReport::insideRange() const
 }
 
 ToolpathReader::ToolpathReader(Machine machine, Sheet* sheet)
-    : m_sheet(sheet), m_machineGiven(machine != Machine::Unknown)
+    : m_sheet(sheet), m_machineGiven(machine != Machine::Unknown),
+      m_splitter(std::make_unique<Splitter>()), m_batch(std::make_unique<Batch>())
 {
     m_report.machine = machine;
 }
 
+ToolpathReader::~ToolpathReader() = default;
+
 void ToolpathReader::feed(const char* data, qint64 size)
 {
-    const char* p = data;
-    const char* const end = data + size;
-    if (!m_partial.isEmpty() || m_skippingLongLine) {
-        const char* newline = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
-        const char* stop = newline ? newline : end;
-        if (!m_skippingLongLine)
-            m_partial.append(p, int(stop - p));
-        if (!newline) {
-            if (m_partial.size() > longestLine) {
-                problem(m_report.lines + 1, m_partial.constData(), m_partial.constData() + 80,
-                        tr("line too long"));
-                m_partial.clear();
-                m_skippingLongLine = true;
-            }
-            return;
-        }
-        if (m_skippingLongLine)
-            ++m_report.lines;
-        else
-            parseLine(m_partial.constData(), m_partial.constData() + m_partial.size());
-        m_partial.clear();
-        m_skippingLongLine = false;
-        p = newline + 1;
-    }
-
-    // The complete lines end at the chunk's last line end; each of them has
-    // one ahead, which lets the common lines be scanned without bounds.
-    const char* last = p;
-    for (const char* q = end; q > p; --q)
-        if (q[-1] == '\n') {
-            last = q - 1;
-            break;
-        }
-    if (last == p && (p == end || *p != '\n')) {
-        m_partial.append(p, int(end - p));
-        return;
-    }
-    while (p <= last) {
-        const char* newline = scanLine(p);
-        if (!newline) {
-            newline = static_cast<const char*>(std::memchr(p, '\n', std::size_t(last + 1 - p)));
-            parseLine(p, newline);
-        }
-        p = newline + 1;
-    }
-    if (p < end)
-        m_partial.append(p, int(end - p));
+    m_splitter->split(data, size, m_batch.get());
+    apply(*m_batch);
 }
 
-bool ToolpathReader::read(QIODevice& device, QString* error)
+namespace {
+
+// Threads that scan batches while the reading thread makes the moves of the
+// batches before; with no thread to spare, the caller scans them itself.
+template <typename Batch, typename Scan> class ScanPool
 {
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = device.read(buffer.data(), buffer.size());
-        if (got < 0) {
-            *error = device.errorString();
-            return false;
-        }
-        if (got == 0)
-            return true;
-        feed(buffer.constData(), got);
+public:
+    ScanPool(unsigned threads, Scan scan) : m_scan(scan)
+    {
+        for (unsigned i = 0; i < threads; ++i)
+            m_threads.emplace_back([this] { work(); });
     }
+    ~ScanPool()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+
+    void submit(Batch* batch, std::size_t from)
+    {
+        if (m_threads.empty()) {
+            m_scan(*batch, from);
+            m_done.push_back(batch);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_jobs.push_back({batch, from});
+        }
+        m_wake.notify_one();
+    }
+
+    void wait(Batch* batch)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_finished.wait(
+            lock, [&] { return std::find(m_done.begin(), m_done.end(), batch) != m_done.end(); });
+        m_done.erase(std::find(m_done.begin(), m_done.end(), batch));
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_jobs.empty())
+                return;
+            const auto job = m_jobs.front();
+            m_jobs.pop_front();
+            lock.unlock();
+            m_scan(*job.first, job.second);
+            lock.lock();
+            m_done.push_back(job.first);
+            m_finished.notify_all();
+        }
+    }
+
+    Scan m_scan;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::condition_variable m_finished;
+    std::deque<std::pair<Batch*, std::size_t>> m_jobs;
+    std::vector<Batch*> m_done;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace
+
+bool ToolpathReader::read(QIODevice& device, QString* error, qint64 chunkBytes)
+{
+    // This thread reads and cuts the chunks and makes the moves in order;
+    // the lines of the chunks ahead are scanned meanwhile on the others,
+    // scanning being most of the work. Small chunks keep a batch in the
+    // cache between its scan and its moves.
+    const unsigned helpers = std::thread::hardware_concurrency() > 1
+                                 ? std::min(std::thread::hardware_concurrency() - 1, 7u)
+                                 : 0u;
+    const auto scan = [](Batch& batch, std::size_t from) { Splitter::scan(batch, from); };
+    ScanPool<Batch, decltype(scan)> pool(helpers, scan);
+    std::vector<std::unique_ptr<Batch>> batches(helpers + 2);
+    for (auto& batch : batches)
+        batch = std::make_unique<Batch>();
+
+    QString failure;
+    std::size_t submitted = 0;
+    std::size_t applied = 0;
+    for (;;) {
+        if (submitted - applied == batches.size()) {
+            Batch* oldest = batches[applied++ % batches.size()].get();
+            pool.wait(oldest);
+            apply(*oldest);
+        }
+        Batch* batch = batches[submitted % batches.size()].get();
+        char* into = m_splitter->begin(batch, std::size_t(chunkBytes));
+        const qint64 got = device.read(into, chunkBytes);
+        if (got < 0)
+            failure = device.errorString();
+        if (got <= 0)
+            break;
+        pool.submit(batch, m_splitter->end(batch, std::size_t(got)));
+        ++submitted;
+    }
+    while (applied < submitted) {
+        Batch* oldest = batches[applied++ % batches.size()].get();
+        pool.wait(oldest);
+        apply(*oldest);
+    }
+    if (!failure.isEmpty()) {
+        *error = failure;
+        return false;
+    }
+    return true;
 }
 
 void ToolpathReader::finish()
 {
-    if (!m_partial.isEmpty())
-        parseLine(m_partial.constData(), m_partial.constData() + m_partial.size());
-    else if (m_skippingLongLine)
-        ++m_report.lines;
-    m_partial.clear();
-    m_skippingLongLine = false;
+    m_splitter->finish(m_batch.get());
+    apply(*m_batch);
     if (m_report.machine == Machine::Unknown)
         m_report.machine = Machine::Laser;
     if (m_report.machine == Machine::Cnc) {
@@ -268,62 +539,35 @@ void ToolpathReader::finish()
     }
 }
 
-// Nearly every line of a large file is a move or a power setting as the
-// writers put them: "G1 X.. Y.. F..", "M106 S..". Those are read here in one
-// pass; the position of their line end is returned. Anything else, null,
-// having changed nothing: the line is then read the general way.
-const char* ToolpathReader::scanLine(const char* p)
+void ToolpathReader::apply(const Batch& batch)
 {
-    if (p[0] == 'G' && p[1] == '1' && p[2] == ' ') {
-        p += 3;
-        double x = m_x, y = m_y, z = m_z, feed = m_feed;
-        for (;;) {
-            double* target;
-            switch (*p) {
-            case 'X':
-                target = &x;
-                break;
-            case 'Y':
-                target = &y;
-                break;
-            case 'Z':
-                target = &z;
-                break;
-            case 'F':
-                target = &feed;
-                break;
-            default:
-                return nullptr;
-            }
-            p = scanNumber(p + 1, target);
-            if (!p)
-                return nullptr;
-            if (*p != ' ')
-                break;
-            ++p;
+    const char* const bytes = batch.bytes.data();
+    for (const Line& line : batch.lines) {
+        switch (line.kind) {
+        case Line::Move: {
+            ++m_report.lines;
+            if (line.axes & 8)
+                setFeed(line.values[3]);
+            const double x = line.axes & 1 ? line.values[0] : m_x;
+            const double y = line.axes & 2 ? line.values[1] : m_y;
+            const double z = line.axes & 4 ? line.values[2] : m_z;
+            if (x != m_x || y != m_y || z != m_z)
+                move(x, y, z);
+            break;
         }
-        p += *p == '\r' ? 1 : 0;
-        if (*p != '\n')
-            return nullptr;
-        ++m_report.lines;
-        setFeed(feed);
-        if (x != m_x || y != m_y || z != m_z)
-            move(x, y, z);
-        return p;
+        case Line::Power:
+            ++m_report.lines;
+            m_power = qBound(0.0, line.values[0], 255.0);
+            break;
+        case Line::Text:
+            parseLine(bytes + line.begin, bytes + line.end);
+            break;
+        case Line::TooLong:
+            ++m_report.lines;
+            problem(m_report.lines, bytes + line.begin, bytes + line.end, tr("line too long"));
+            break;
+        }
     }
-    if (p[0] == 'M' && p[1] == '1' && p[2] == '0' && p[3] == '6' && p[4] == ' ' && p[5] == 'S') {
-        double power;
-        p = scanNumber(p + 6, &power);
-        if (!p)
-            return nullptr;
-        p += *p == '\r' ? 1 : 0;
-        if (*p != '\n')
-            return nullptr;
-        ++m_report.lines;
-        m_power = qBound(0.0, power, 255.0);
-        return p;
-    }
-    return nullptr;
 }
 
 void ToolpathReader::parseLine(const char* p, const char* end)

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace cli {
 
@@ -62,7 +63,9 @@ struct ToolpathReport
 // Reads the G-code dialect the writers produce, as a stream of bytes in any
 // chunks: G1 (or G0) with X, Y, Z and F, G4 with P (milliseconds) or S
 // (seconds), G28, M106 with S, M107, M84 and comments after ";". Memory stays
-// the same whatever the file's size.
+// the same whatever the file's size. Reading a device splits and reads the
+// lines on a thread of its own while the moves of the lines before are made
+// and drawn.
 //
 // Laser files: the power in force is that of the last M106 (S255 without S),
 // 0 after M107; a move with power above 0 is drawn with its power as value.
@@ -76,10 +79,14 @@ class ToolpathReader
 public:
     // sheet may be null when only the report is wanted.
     ToolpathReader(Machine machine, Sheet* sheet);
+    ~ToolpathReader();
+    ToolpathReader(const ToolpathReader&) = delete;
+    ToolpathReader& operator=(const ToolpathReader&) = delete;
 
     void feed(const char* data, qint64 size);
-    // Reads the device to its end; false with the device's error string.
-    bool read(QIODevice& device, QString* error);
+    // Reads the device to its end in chunks of the given size; false with
+    // the device's error string.
+    bool read(QIODevice& device, QString* error, qint64 chunkBytes = qint64(256) << 10);
     // The last line may lack its line end.
     void finish();
 
@@ -87,15 +94,17 @@ public:
 
 private:
     struct Words;
+    struct Line;
+    struct Batch;
+    class Splitter;
 
+    void apply(const Batch& batch);
     void parseLine(const char* begin, const char* end);
-    const char* scanLine(const char* begin);
     void readComment(const char* begin, const char* end);
     void execute(int letter, double number, const Words& words);
     void move(double x, double y, double z);
     void problem(qint64 line, const char* begin, const char* end, const QString& what);
     void unknown(const QString& name);
-    void decideMachine();
     bool setupHeight(double z) const;
     // A product per move instead of a quotient: the feed changes seldom.
     void setFeed(double feed)
@@ -109,8 +118,8 @@ private:
     ToolpathReport m_report;
     Sheet* m_sheet;
     bool m_machineGiven;
-    QByteArray m_partial;
-    bool m_skippingLongLine = false;
+    std::unique_ptr<Splitter> m_splitter;
+    std::unique_ptr<Batch> m_batch;
 
     double m_x = 0, m_y = 0, m_z = 0;
     double m_feed = 0;

@@ -7,6 +7,7 @@
 #include "pictures.h"
 #include "scripteddialogs.h"
 
+#include <QBuffer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -212,6 +213,22 @@ void TestPreview::chunksDoNotMatter()
         QCOMPARE(report.dwellMinutes, expected.dwellMinutes);
         QCOMPARE(report.maxX, expected.maxX);
         QCOMPARE(problemLines(report), problemLines(expected));
+        QCOMPARE(sheet.render(nearest), expectedImage);
+    }
+
+    // The same through a device, read on a thread of its own in chunks.
+    for (qint64 chunk : {1, 5, 64, 1 << 20}) {
+        QBuffer device;
+        device.setData(text);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        Sheet sheet(20, 1 << 24);
+        ToolpathReader reader(Machine::Unknown, &sheet);
+        QString error;
+        QVERIFY(reader.read(device, &error, chunk));
+        reader.finish();
+        QCOMPARE(reader.report().lines, expected.lines);
+        QCOMPARE(reader.report().moveMinutes, expected.moveMinutes);
+        QCOMPARE(problemLines(reader.report()), problemLines(expected));
         QCOMPARE(sheet.render(nearest), expectedImage);
     }
 }
