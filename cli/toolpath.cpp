@@ -441,9 +441,21 @@ public:
         m_wake.notify_one();
     }
 
+    // Waits until the batch is scanned; one that no thread has taken up yet
+    // is scanned here rather than waited for.
     void wait(Batch* batch)
     {
         std::unique_lock<std::mutex> lock(m_lock);
+        const auto job = std::find_if(m_jobs.begin(), m_jobs.end(), [batch](const auto& queued) {
+            return queued.first == batch;
+        });
+        if (job != m_jobs.end()) {
+            const std::size_t from = job->second;
+            m_jobs.erase(job);
+            lock.unlock();
+            m_scan(*batch, from);
+            return;
+        }
         m_finished.wait(
             lock, [&] { return std::find(m_done.begin(), m_done.end(), batch) != m_done.end(); });
         m_done.erase(std::find(m_done.begin(), m_done.end(), batch));
