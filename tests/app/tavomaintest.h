@@ -10,10 +10,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSize>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The window's private state, as the tests see it. TavoMain befriends this
@@ -78,6 +80,44 @@ inline bool setViewArea(TavoMain& window, const QSize& area)
     }
     return false;
 }
+
+// The window a test drives, with scripted dialogs and a scratch folder of its
+// own so each test sees only its own files. A test class inherits it after
+// QObject and calls setUpWindow() from init(), tearDownWindow() from cleanup().
+class WindowFixture
+{
+protected:
+    void setUpWindow()
+    {
+        dir = new QTemporaryDir;
+        dialogs = new ScriptedDialogs;
+        window = new TavoMain;
+        QVERIFY(dir->isValid());
+    }
+
+    void tearDownWindow()
+    {
+        // Text in the threshold field fades its clear button in. The animation
+        // has no parent: it notices that its button is gone, and deletes
+        // itself, only on its next tick, so let it tick once the window is gone.
+        const bool fading = !widget<QLineEdit>(*window, "txtThreshold")->text().isEmpty();
+        delete window;
+        if (fading)
+            QTest::qWait(50);
+        const int unexpected = dialogs->unexpectedPrompts();
+        const int unused = dialogs->unusedAnswers();
+        // Freed before comparing, since a failed comparison returns early.
+        delete dialogs;
+        delete dir;
+        // Every dialog a test expected came, and no other.
+        QCOMPARE(unexpected, 0);
+        QCOMPARE(unused, 0);
+    }
+
+    QTemporaryDir* dir = nullptr;
+    ScriptedDialogs* dialogs = nullptr;
+    TavoMain* window = nullptr;
+};
 
 // The offscreen platform warns on every window that it cannot pass size
 // hints on; that says nothing about the program and drowns real messages.

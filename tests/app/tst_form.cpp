@@ -76,7 +76,7 @@ QString describe(QLayoutItem* item)
 
 } // namespace
 
-class FormTest : public QObject
+class FormTest : public QObject, protected WindowFixture
 {
     Q_OBJECT
 
@@ -102,24 +102,18 @@ private slots:
     void windowGeometry();
     void everySlotHasItsSignal();
     void buildingRunsNoCommand();
-
-private:
-    ScriptedDialogs* dialogs = nullptr;
-    TavoMain* window = nullptr;
 };
 
 void FormTest::init()
 {
-    dialogs = new ScriptedDialogs;
-    window = new TavoMain;
+    setUpWindow();
 }
 
 void FormTest::cleanup()
 {
     dialogs->answerQuestion(Dialogs::Yes);
     window->close();
-    delete window;
-    delete dialogs;
+    tearDownWindow();
 }
 
 void FormTest::widgetTree_data()

@@ -64,7 +64,7 @@ const QString outOfRangeWarning = "The engraving path will be out of the max ava
 
 } // namespace
 
-class GcodeCommandTest : public QObject
+class GcodeCommandTest : public QObject, protected WindowFixture
 {
     Q_OBJECT
 
@@ -98,33 +98,16 @@ private:
         dialogs->answerFileName(path);
         QTest::mouseClick(widget<QPushButton>(*window, "btnGcode"), Qt::LeftButton);
     }
-
-    QTemporaryDir* dir = nullptr;
-    ScriptedDialogs* dialogs = nullptr;
-    TavoMain* window = nullptr;
 };
 
 void GcodeCommandTest::init()
 {
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-    dialogs = new ScriptedDialogs;
-    window = new TavoMain;
+    setUpWindow();
 }
 
 void GcodeCommandTest::cleanup()
 {
-    // Text in the threshold field fades its clear button in. The animation
-    // has no parent: it notices that its button is gone, and deletes itself,
-    // only on its next tick, so let it tick once the window is gone.
-    const bool fading = !widget<QLineEdit>(*window, "txtThreshold")->text().isEmpty();
-    delete window;
-    if (fading)
-        QTest::qWait(50);
-    QCOMPARE(dialogs->unexpectedPrompts(), 0);
-    QCOMPARE(dialogs->unusedAnswers(), 0);
-    delete dialogs;
-    delete dir;
+    tearDownWindow();
 }
 
 // Opens the picture from a file outside the test's folder, so the folder

@@ -34,7 +34,7 @@ void dragSlider(QSlider* slider, int position)
 
 } // namespace
 
-class ImageViewTest : public QObject
+class ImageViewTest : public QObject, protected WindowFixture
 {
     Q_OBJECT
 
@@ -60,32 +60,20 @@ private slots:
 
 private:
     void open(const QImage& picture);
-    QSize viewArea() const;
-    bool setViewArea(const QSize& area);
     QLabel* lblSize() const { return widget<QLabel>(*window, "lblSize"); }
     QSpinBox* spbSize() const { return widget<QSpinBox>(*window, "spbSize"); }
     QSlider* sldSize() const { return widget<QSlider>(*window, "sldSize"); }
     const QImage& working() const { return TavoMainTest::workingImage(*window); }
-
-    QTemporaryDir* dir = nullptr;
-    ScriptedDialogs* dialogs = nullptr;
-    TavoMain* window = nullptr;
 };
 
 void ImageViewTest::init()
 {
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-    dialogs = new ScriptedDialogs;
-    window = new TavoMain;
+    setUpWindow();
 }
 
 void ImageViewTest::cleanup()
 {
-    delete window;
-    QCOMPARE(dialogs->unexpectedPrompts(), 0);
-    delete dialogs;
-    delete dir;
+    tearDownWindow();
 }
 
 void ImageViewTest::open(const QImage& picture)
@@ -94,27 +82,6 @@ void ImageViewTest::open(const QImage& picture)
     QVERIFY(picture.save(path));
     openPicture(*window, *dialogs, path);
     QCOMPARE(working().size(), picture.size());
-}
-
-QSize ImageViewTest::viewArea() const
-{
-    return QSize(widget(*window, "lblWidth")->width() - 20,
-                 widget(*window, "lblHeight")->height() - widget(*window, "btnReset")->height() -
-                     spbSize()->height() - 20);
-}
-
-// Sizes the window so that the picture pane offers exactly area.
-bool ImageViewTest::setViewArea(const QSize& area)
-{
-    window->showNormal();
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        QApplication::processEvents();
-        const QSize now = viewArea();
-        if (now == area)
-            return true;
-        window->resize(window->size() + (area - now));
-    }
-    return false;
 }
 
 void ImageViewTest::sizeReadout_data()
@@ -314,7 +281,7 @@ void ImageViewTest::scaleAndFit()
     QFETCH(QSize, scaled);
 
     open(pictures::randomImage(picture.width(), picture.height(), 8));
-    QVERIFY2(setViewArea(area), "the window cannot offer that view area");
+    QVERIFY2(setViewArea(*window, area), "the window cannot offer that view area");
 
     QTest::mouseClick(widget<QPushButton>(*window, "btnScale"), Qt::LeftButton);
     QCOMPARE(working().size(), scaled);
@@ -337,7 +304,7 @@ void ImageViewTest::scaleAndFit()
 void ImageViewTest::scaleKeepsProcessing()
 {
     open(pictures::randomImage(300, 200, 9));
-    QVERIFY(setViewArea(QSize(620, 420)));
+    QVERIFY(setViewArea(*window, QSize(620, 420)));
     TavoMainTest::imageProcessor(*window).workingImage()->invertPixels();
     const QImage processed = working();
 

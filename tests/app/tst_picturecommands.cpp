@@ -54,7 +54,7 @@ QString sizeText(const QSize& size)
 
 } // namespace
 
-class PictureCommandsTest : public QObject
+class PictureCommandsTest : public QObject, protected WindowFixture
 {
     Q_OBJECT
 
@@ -104,33 +104,16 @@ private:
     QSlider* sldSize() const { return widget<QSlider>(*window, "sldSize"); }
     // The view shows the working image and the read-out was rewritten for it.
     void verifyViewFollows();
-
-    QTemporaryDir* dir = nullptr;
-    ScriptedDialogs* dialogs = nullptr;
-    TavoMain* window = nullptr;
 };
 
 void PictureCommandsTest::init()
 {
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-    dialogs = new ScriptedDialogs;
-    window = new TavoMain;
+    setUpWindow();
 }
 
 void PictureCommandsTest::cleanup()
 {
-    // Text in the threshold field fades its clear button in. The animation
-    // has no parent: it notices that its button is gone, and deletes itself,
-    // only on its next tick, so let it tick once the window is gone.
-    const bool fading = !widget<QLineEdit>(*window, "txtThreshold")->text().isEmpty();
-    delete window;
-    if (fading)
-        QTest::qWait(50);
-    QCOMPARE(dialogs->unexpectedPrompts(), 0);
-    QCOMPARE(dialogs->unusedAnswers(), 0);
-    delete dialogs;
-    delete dir;
+    tearDownWindow();
 }
 
 void PictureCommandsTest::open(const QImage& picture)

@@ -70,7 +70,7 @@ QByteArray hugePngHeader()
 
 } // namespace
 
-class WindowTest : public QObject
+class WindowTest : public QObject, protected WindowFixture
 {
     Q_OBJECT
 
@@ -113,10 +113,6 @@ private slots:
 private:
     QString writePicture(const QString& name, const QImage& image);
     void openFile(const QString& fileName) { openPicture(*window, *dialogs, fileName); }
-
-    QTemporaryDir* dir = nullptr; // one per test, so each sees only its own files
-    ScriptedDialogs* dialogs = nullptr;
-    TavoMain* window = nullptr;
 };
 
 void WindowTest::initTestCase()
@@ -126,20 +122,12 @@ void WindowTest::initTestCase()
 
 void WindowTest::init()
 {
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-    dialogs = new ScriptedDialogs;
-    window = new TavoMain;
+    setUpWindow();
 }
 
 void WindowTest::cleanup()
 {
-    delete window;
-    // Every dialog a test expected came, and no other.
-    QCOMPARE(dialogs->unexpectedPrompts(), 0);
-    QCOMPARE(dialogs->unusedAnswers(), 0);
-    delete dialogs;
-    delete dir;
+    tearDownWindow();
 }
 
 QString WindowTest::writePicture(const QString& name, const QImage& image)
