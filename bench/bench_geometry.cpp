@@ -48,7 +48,15 @@ void BM_Crop(benchmark::State& state)
     runGeometry(state, [](ImageProcessor& processor) { processor.cropImage(5000, 3000); });
 }
 
+// The first filter after Open, Reset or a zoom step: the working picture
+// still shares its pixels with the source, so it must first get its own.
+void BM_FirstFilterAfterOpen(benchmark::State& state)
+{
+    runGeometry(state, [](ImageProcessor& processor) { processor.inverseImage(); });
+}
+
 } // namespace
 
+BENCHMARK(BM_FirstFilterAfterOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Rotate)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Crop)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -3,6 +3,7 @@
 #include <QPixelFormat>
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #if defined(Q_OS_LINUX)
@@ -69,4 +70,23 @@ QImage newPicture(int width, int height, QImage::Format format)
         return hugePagePicture(width, height, int(bytesPerLine), format);
 #endif
     return QImage(width, height, format); // null when Qt cannot allocate it
+}
+
+bool ownPixels(QImage& image)
+{
+    if (image.isNull() || image.isDetached())
+        return !image.isNull();
+    QImage own = newPicture(image.width(), image.height(), image.format());
+    if (own.isNull()) {
+        image = QImage();
+        return false;
+    }
+    own.setColorTable(image.colorTable());
+    own.setDotsPerMeterX(image.dotsPerMeterX());
+    own.setDotsPerMeterY(image.dotsPerMeterY());
+    const qsizetype rowBytes = qsizetype(image.width()) * image.depth() / 8;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(own.scanLine(y), image.constScanLine(y), size_t(rowBytes));
+    image = own;
+    return true;
 }

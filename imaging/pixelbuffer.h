@@ -22,4 +22,11 @@ constexpr qint64 maxPicturePixels = qint64(1) << 28;
 // is freed when the last copy goes.
 QImage newPicture(int width, int height, QImage::Format format);
 
+// Makes image the only owner of its pixels, copying them into a newPicture
+// when they are shared (after Open, Reset or a zoom step the working picture
+// shares the source's). Qt's own detach would copy into plain fresh memory,
+// which costs as much as the filter many times over. False when the copy
+// cannot be had; the picture is then null.
+bool ownPixels(QImage& image);
+
 #endif

@@ -12,6 +12,7 @@
 
 #include "imaging/graylevel.h"
 #include "imaging/imageprocessor.h"
+#include "imaging/pixelbuffer.h"
 
 #ifdef TAVO_HAVE_SSE2
 #include <emmintrin.h>
@@ -23,7 +24,7 @@ bool preparePixels(QImage& image)
         return false;
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
         image = ImageProcessor::toWorkingFormat(image);
-    return image.depth() == 32;
+    return image.depth() == 32 && ownPixels(image);
 }
 
 QImage workingPixels(const QImage& image)
