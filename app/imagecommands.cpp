@@ -9,11 +9,8 @@
 #include "gcode/parameters.h"
 #include "imaging/imageprocessor.h"
 
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QPalette>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QStringList>
 
 namespace {
@@ -22,20 +19,6 @@ const char pictureFilter[] = QT_TRANSLATE_NOOP("TavoMain", "JPEG(*.jpg);;PNG(*.p
 
 // The read-out turns red once the engraving passes this in either direction.
 constexpr double sizeLimitMm = 140.0;
-
-// Writes through a temporary file, so a failed save never leaves a broken
-// picture behind, nor destroys an older file of the same name. The format
-// follows the name's suffix, as with QImage::save.
-bool writePicture(const QImage& image, const QString& fileName)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
-    if (!writer.write(image))
-        return false;
-    return file.commit();
-}
 
 } // namespace
 
@@ -83,10 +66,9 @@ void TavoMain::on_actionSave_triggered()
     if (fileName.isEmpty())
         return;
 
-    const QImage& picture = *imageProcessor->workingImage();
-    if (picture.isNull())
+    if (imageProcessor->workingImage()->isNull())
         return; // nothing to save yet
-    if (writePicture(picture, fileName))
+    if (imageProcessor->saveImage(fileName))
         Dialogs::instance().information(tr("Save Image"),
                                         fileName + tr(" has been successfully saved!"));
     else

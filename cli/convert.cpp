@@ -16,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 
 #include <array>
@@ -372,19 +371,6 @@ bool settingsFrom(const Arguments& arguments, Settings* settings, QString* error
            readDestinations(arguments, settings, error);
 }
 
-// As the window saves: through a temporary file, so a failed save leaves no
-// broken picture and keeps an older one; the format follows the suffix.
-bool writePicture(const QImage& image, const QString& fileName)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
-    if (!writer.write(image))
-        return false;
-    return file.commit();
-}
-
 bool makeFolder(const Destination& target, Console& console)
 {
     if (!target.wanted() || !target.folder || QDir().mkpath(target.path))
@@ -487,7 +473,7 @@ private:
     {
         const QString file = m_settings.picture.fileFor(picture);
         progress(picture, tr("saving %1").arg(QFileInfo(file).fileName()));
-        if (!writePicture(*processor.workingImage(), file)) {
+        if (!processor.saveImage(file)) {
             Dialogs::instance().critical(tr("Save Image"), file + tr(" cannot be saved!"));
             return false;
         }

@@ -4,7 +4,10 @@
 #include "imaging/pixelbuffer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QSize>
 
 #include <algorithm>
@@ -92,6 +95,17 @@ bool ImageProcessor::loadImage(const QString& fileName)
     m_sourceImage = picture;
     m_workingImage = picture;
     return true;
+}
+
+bool ImageProcessor::saveImage(const QString& fileName) const
+{
+    if (m_workingImage.isNull())
+        return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
+    return writer.write(m_workingImage) && file.commit();
 }
 
 void ImageProcessor::adoptImage(const QImage& image)

@@ -37,6 +37,10 @@ public:
     // Starts a workspace from a picture already in memory (converted like a
     // loaded file); used by the command-line front end and the tests.
     void adoptImage(const QImage& image);
+    // Writes the working image in the format of the name's suffix, through a
+    // temporary file: a failed save leaves no broken picture behind and keeps
+    // an older file of that name. False without a picture or on any failure.
+    bool saveImage(const QString& fileName) const;
 
     void resetImage();
     void cropImage(int width, int height);
