@@ -43,5 +43,7 @@ tavo_build() {
     if [ ! -f "$dir/CMakeCache.txt" ]; then
         cmake -S "$TAVO_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >&2
     fi
-    cmake --build "$dir" --parallel "$(nproc)" >&2
+    # TAVO_TARGETS, when set, limits the build to those targets.
+    # shellcheck disable=SC2086
+    cmake --build "$dir" --parallel "$(nproc)" ${TAVO_TARGETS:+--target $TAVO_TARGETS} >&2
 }
