@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaEnum>
 #include <QMetaMethod>
 #include <QScrollArea>
 #include <QSlider>
@@ -23,38 +24,9 @@ namespace {
 
 constexpr int noLimit = QWIDGETSIZE_MAX;
 
-struct Role
+QStringList split(const char* names)
 {
-    QPalette::ColorRole role;
-    QColor normal; // Active and Inactive
-    QColor disabled;
-};
-
-QList<Role> schemeRoles(char name)
-{
-    const QColor gray(120, 120, 120);
-    switch (name) {
-    case 'A':
-        return {{QPalette::WindowText, QColor(0, 127, 0), gray}};
-    case 'B':
-        return {{QPalette::WindowText, QColor(0, 127, 0), gray},
-                {QPalette::Text, QColor(0, 0, 255), gray}};
-    case 'C':
-        return {{QPalette::WindowText, QColor(100, 100, 100), gray}};
-    case 'D':
-        return {{QPalette::WindowText, QColor(255, 0, 0), gray}};
-    case 'E':
-        return {{QPalette::ButtonText, QColor(0, 0, 255), gray}};
-    case 'F':
-        return {{QPalette::ButtonText, QColor(255, 0, 0), gray}};
-    case 'G':
-        return {{QPalette::Text, QColor(0, 0, 255), gray}};
-    case 'H':
-        return {{QPalette::WindowText, QColor(0, 0, 0), gray},
-                {QPalette::Text, QColor(100, 100, 100), gray},
-                {QPalette::Base, QColor(240, 240, 240), QColor(240, 240, 240)}};
-    }
-    return {};
+    return QString(names).split(' ');
 }
 
 QString describe(QLayoutItem* item)
@@ -63,15 +35,12 @@ QString describe(QLayoutItem* item)
         return w->objectName();
     if (QLayout* l = item->layout())
         return l->objectName();
-    if (QSpacerItem* spacer = item->spacerItem()) {
-        const QSizePolicy policy = spacer->sizePolicy();
-        return QString("spacer %1x%2 %3/%4")
-            .arg(spacer->sizeHint().width())
-            .arg(spacer->sizeHint().height())
-            .arg(policy.horizontalPolicy() == QSizePolicy::Expanding ? "Expanding" : "Minimum")
-            .arg(policy.verticalPolicy() == QSizePolicy::Expanding ? "Expanding" : "Minimum");
-    }
-    return "?";
+    const QSizePolicy policy = item->spacerItem()->sizePolicy();
+    return QString("spacer%1x%2:%3/%4")
+        .arg(item->sizeHint().width())
+        .arg(item->sizeHint().height())
+        .arg(policy.horizontalPolicy())
+        .arg(policy.verticalPolicy());
 }
 
 } // namespace
@@ -82,103 +51,57 @@ class FormTest : public QObject, protected WindowFixture
 
 private slots:
     void initTestCase() { silenceOffscreenNoise(); }
-    void init();
-    void cleanup();
+    void init() { setUpWindow(); }
+    void cleanup() { tearDownWindow(); }
 
-    void widgetTree_data();
-    void widgetTree();
+    void widgetClasses_data();
+    void widgetClasses();
     void layouts_data();
     void layouts();
-    void texts_data();
-    void texts();
-    void onlyNamedWidgetsHaveTips();
+    void textsAndTips();
     void palettes_data();
     void palettes();
     void sizes_data();
     void sizes();
-    void fonts();
-    void menusAndBars();
+    void menusAndFonts();
     void initialState();
-    void windowGeometry();
     void everySlotHasItsSignal();
-    void buildingRunsNoCommand();
 };
 
-void FormTest::init()
+// Each name once, of its class; where the widgets sit is checked by layouts.
+void FormTest::widgetClasses_data()
 {
-    setUpWindow();
+    QTest::addColumn<QString>("names");
+    QTest::newRow("QWidget") << "centralWidget settingWidget controlWidget imageWidget";
+    QTest::newRow("QLabel") << "label_2 lblInfo label_3 lblCmd lblParam1 lblParam2 lblParam3 "
+                               "lblParam4 lblParam5 lblSize label_10 lblHeight lblWidth lblImage";
+    QTest::newRow("QFrame") << "line line_2 line_3";
+    QTest::newRow("QPushButton") << "btnOpen btnLaser btnCnc btnGcode btnGray btnBinary btnDither "
+                                    "btnInverse btnRelief btnPulverize btnOutline btnSoften "
+                                    "btnReset btnScale btnFit btnCrop btnRotate";
+    QTest::newRow("QTextEdit") << "txtFile txtGcode";
+    QTest::newRow("QComboBox") << "cmbType cmbParam1";
+    QTest::newRow("QLineEdit") << "txtParam2 txtParam3 txtParam4 txtParam5 txtThreshold";
+    QTest::newRow("QCheckBox") << "ckbThreshold";
+    QTest::newRow("QSpinBox") << "spbSize";
+    QTest::newRow("QSlider") << "sldSize";
+    QTest::newRow("QScrollArea") << "scrollArea";
+    QTest::newRow("QToolBar") << "mainToolBar";
+    QTest::newRow("QStatusBar") << "statusBar";
+    QTest::newRow("QMenuBar") << "menuBar";
+    QTest::newRow("QMenu") << "menuFile menuProcessing";
 }
 
-void FormTest::cleanup()
+void FormTest::widgetClasses()
 {
-    dialogs->answerQuestion(Dialogs::Yes);
-    window->close();
-    tearDownWindow();
-}
+    QFETCH(QString, names);
 
-void FormTest::widgetTree_data()
-{
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parentName");
-
-    auto row = [](const char* name, const char* className, const char* parent) {
-        QTest::newRow(name) << QString(className) << QString(parent);
-    };
-    row("centralWidget", "QWidget", "TavoMain");
-    row("settingWidget", "QWidget", "centralWidget");
-    row("label_2", "QLabel", "settingWidget");
-    row("line", "QFrame", "settingWidget");
-    row("btnOpen", "QPushButton", "settingWidget");
-    row("txtFile", "QTextEdit", "settingWidget");
-    row("lblInfo", "QLabel", "settingWidget");
-    row("controlWidget", "QWidget", "settingWidget");
-    row("label_3", "QLabel", "controlWidget");
-    row("line_2", "QFrame", "controlWidget");
-    row("btnLaser", "QPushButton", "controlWidget");
-    row("btnCnc", "QPushButton", "controlWidget");
-    row("cmbType", "QComboBox", "controlWidget");
-    row("lblCmd", "QLabel", "controlWidget");
-    row("lblParam1", "QLabel", "controlWidget");
-    row("cmbParam1", "QComboBox", "controlWidget");
-    for (const char* name : {"lblParam2", "lblParam3", "lblParam4", "lblParam5"})
-        row(name, "QLabel", "controlWidget");
-    for (const char* name : {"txtParam2", "txtParam3", "txtParam4", "txtParam5"})
-        row(name, "QLineEdit", "controlWidget");
-    row("btnGcode", "QPushButton", "controlWidget");
-    row("lblSize", "QLabel", "controlWidget");
-    row("txtGcode", "QTextEdit", "controlWidget");
-    row("imageWidget", "QWidget", "centralWidget");
-    row("label_10", "QLabel", "imageWidget");
-    row("line_3", "QFrame", "imageWidget");
-    for (const char* name :
-         {"btnGray", "btnBinary", "btnDither", "btnInverse", "btnRelief", "btnPulverize",
-          "btnOutline", "btnSoften", "btnReset", "btnScale", "btnFit", "btnCrop", "btnRotate"})
-        row(name, "QPushButton", "imageWidget");
-    row("lblHeight", "QLabel", "imageWidget");
-    row("ckbThreshold", "QCheckBox", "imageWidget");
-    row("txtThreshold", "QLineEdit", "imageWidget");
-    row("spbSize", "QSpinBox", "imageWidget");
-    row("sldSize", "QSlider", "imageWidget");
-    row("lblWidth", "QLabel", "imageWidget");
-    row("scrollArea", "QScrollArea", "imageWidget");
-    row("lblImage", "QLabel", "scrollAreaWidgetContents");
-    row("mainToolBar", "QToolBar", "TavoMain");
-    row("statusBar", "QStatusBar", "TavoMain");
-    row("menuBar", "QMenuBar", "TavoMain");
-    row("menuFile", "QMenu", "menuBar");
-    row("menuProcessing", "QMenu", "menuBar");
-}
-
-void FormTest::widgetTree()
-{
-    QFETCH(QString, className);
-    QFETCH(QString, parentName);
-
-    const QString name = QTest::currentDataTag();
-    const QList<QWidget*> found = window->findChildren<QWidget*>(name);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(QString(found.first()->metaObject()->className()), className);
-    QCOMPARE(found.first()->parent()->objectName(), parentName);
+    for (const QString& name : names.split(' ')) {
+        const QList<QWidget*> found = window->findChildren<QWidget*>(name);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(name + " " + found.first()->metaObject()->className(),
+                 name + " " + QTest::currentDataTag());
+    }
 }
 
 void FormTest::layouts_data()
@@ -188,73 +111,41 @@ void FormTest::layouts_data()
     QTest::addColumn<int>("margin");
     QTest::addColumn<QStringList>("items");
 
-    const QString vSpacer = "spacer 20x40 Minimum/Expanding";
-    QTest::newRow("horizontalLayout_14")
-        << "centralWidget" << 15 << 5 << QStringList{"settingWidget", "imageWidget"};
-    QTest::newRow("verticalLayout_3") << "settingWidget" << 5 << 0
-                                      << QStringList{"horizontalLayout_11", "horizontalLayout",
-                                                     "lblInfo", vSpacer, "controlWidget"};
-    QTest::newRow("horizontalLayout_11")
-        << "verticalLayout_3" << 6 << 0 << QStringList{"label_2", "line"};
-    QTest::newRow("horizontalLayout")
-        << "verticalLayout_3" << 0 << 0 << QStringList{"btnOpen", "txtFile"};
-    QTest::newRow("verticalLayout_2") << "controlWidget" << 2 << 0
-                                      << QStringList{"horizontalLayout_12",
-                                                     "horizontalLayout_3",
-                                                     "horizontalLayout_2",
-                                                     "horizontalLayout_8",
-                                                     "horizontalLayout_7",
-                                                     "horizontalLayout_6",
-                                                     "horizontalLayout_5",
-                                                     "horizontalLayout_4",
-                                                     "btnGcode",
-                                                     "lblSize",
-                                                     "txtGcode",
-                                                     vSpacer};
-    QTest::newRow("horizontalLayout_12")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"label_3", "line_2"};
-    QTest::newRow("horizontalLayout_3")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"btnLaser", "btnCnc"};
-    QTest::newRow("horizontalLayout_2")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"cmbType", "lblCmd"};
-    QTest::newRow("horizontalLayout_8")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"lblParam1", "cmbParam1"};
-    QTest::newRow("horizontalLayout_7")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"lblParam2", "txtParam2"};
-    QTest::newRow("horizontalLayout_6")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"lblParam3", "txtParam3"};
-    QTest::newRow("horizontalLayout_5")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"lblParam4", "txtParam4"};
-    QTest::newRow("horizontalLayout_4")
-        << "verticalLayout_2" << 6 << 0 << QStringList{"lblParam5", "txtParam5"};
-    QTest::newRow("verticalLayout_4")
-        << "imageWidget" << 5 << 0 << QStringList{"horizontalLayout_13", "horizontalLayout_15"};
-    QTest::newRow("horizontalLayout_13")
-        << "verticalLayout_4" << 6 << 0 << QStringList{"label_10", "line_3"};
-    QTest::newRow("horizontalLayout_15")
-        << "verticalLayout_4" << 5 << 0
-        << QStringList{"verticalLayout_5", "lblHeight", "verticalLayout"};
-    QTest::newRow("verticalLayout_5")
-        << "horizontalLayout_15" << 0 << 0
-        << QStringList{"btnGray",      "btnBinary",  "btnDither", "btnInverse", "btnRelief",
-                       "btnPulverize", "btnOutline", "btnSoften", vSpacer};
-    QTest::newRow("verticalLayout")
-        << "horizontalLayout_15" << 5 << 0
-        << QStringList{"horizontalLayout_9", "horizontalLayout_10", "lblWidth", "scrollArea"};
-    QTest::newRow("horizontalLayout_9") << "verticalLayout" << 6 << 0
-                                        << QStringList{"verticalLayout_6",
-                                                       "btnReset",
-                                                       "btnScale",
-                                                       "btnFit",
-                                                       "btnCrop",
-                                                       "btnRotate",
-                                                       "spacer 40x20 Expanding/Minimum"};
-    QTest::newRow("verticalLayout_6")
-        << "horizontalLayout_9" << 0 << 0 << QStringList{"ckbThreshold", "txtThreshold"};
-    QTest::newRow("horizontalLayout_10")
-        << "verticalLayout" << 6 << 0 << QStringList{"spbSize", "sldSize"};
-    QTest::newRow("horizontalLayout_16")
-        << "scrollAreaWidgetContents" << 5 << 0 << QStringList{"lblImage"};
+    // Spacers by hint and policies: 1/7 is Minimum/Expanding.
+    auto row = [](const char* name, const char* owner, int spacing, int margin, const char* items) {
+        QTest::newRow(name) << QString(owner) << spacing << margin << split(items);
+    };
+    row("horizontalLayout_14", "centralWidget", 15, 5, "settingWidget imageWidget");
+    row("verticalLayout_3", "settingWidget", 5, 0,
+        "horizontalLayout_11 horizontalLayout lblInfo spacer20x40:1/7 controlWidget");
+    row("horizontalLayout_11", "verticalLayout_3", 6, 0, "label_2 line");
+    row("horizontalLayout", "verticalLayout_3", 0, 0, "btnOpen txtFile");
+    row("verticalLayout_2", "controlWidget", 2, 0,
+        "horizontalLayout_12 horizontalLayout_3 horizontalLayout_2 horizontalLayout_8 "
+        "horizontalLayout_7 horizontalLayout_6 horizontalLayout_5 horizontalLayout_4 btnGcode "
+        "lblSize txtGcode spacer20x40:1/7");
+    row("horizontalLayout_12", "verticalLayout_2", 6, 0, "label_3 line_2");
+    row("horizontalLayout_3", "verticalLayout_2", 6, 0, "btnLaser btnCnc");
+    row("horizontalLayout_2", "verticalLayout_2", 6, 0, "cmbType lblCmd");
+    row("horizontalLayout_8", "verticalLayout_2", 6, 0, "lblParam1 cmbParam1");
+    row("horizontalLayout_7", "verticalLayout_2", 6, 0, "lblParam2 txtParam2");
+    row("horizontalLayout_6", "verticalLayout_2", 6, 0, "lblParam3 txtParam3");
+    row("horizontalLayout_5", "verticalLayout_2", 6, 0, "lblParam4 txtParam4");
+    row("horizontalLayout_4", "verticalLayout_2", 6, 0, "lblParam5 txtParam5");
+    row("verticalLayout_4", "imageWidget", 5, 0, "horizontalLayout_13 horizontalLayout_15");
+    row("horizontalLayout_13", "verticalLayout_4", 6, 0, "label_10 line_3");
+    row("horizontalLayout_15", "verticalLayout_4", 5, 0,
+        "verticalLayout_5 lblHeight verticalLayout");
+    row("verticalLayout_5", "horizontalLayout_15", 0, 0,
+        "btnGray btnBinary btnDither btnInverse btnRelief btnPulverize btnOutline btnSoften "
+        "spacer20x40:1/7");
+    row("verticalLayout", "horizontalLayout_15", 5, 0,
+        "horizontalLayout_9 horizontalLayout_10 lblWidth scrollArea");
+    row("horizontalLayout_9", "verticalLayout", 6, 0,
+        "verticalLayout_6 btnReset btnScale btnFit btnCrop btnRotate spacer40x20:7/1");
+    row("verticalLayout_6", "horizontalLayout_9", 0, 0, "ckbThreshold txtThreshold");
+    row("horizontalLayout_10", "verticalLayout", 6, 0, "spbSize sldSize");
+    row("horizontalLayout_16", "scrollAreaWidgetContents", 5, 0, "lblImage");
 }
 
 void FormTest::layouts()
@@ -270,132 +161,94 @@ void FormTest::layouts()
     QCOMPARE(layout->parent()->objectName(), owner);
     QCOMPARE(layout->spacing(), spacing);
     QCOMPARE(layout->contentsMargins(), QMargins(margin, margin, margin, margin));
-
     QStringList actual;
-    for (int i = 0; i < layout->count(); ++i) {
-        actual << describe(layout->itemAt(i));
-        QCOMPARE(layout->stretch(i), 0);
-        QCOMPARE(layout->itemAt(i)->alignment(), Qt::Alignment());
-    }
+    for (int i = 0; i < layout->count(); ++i) // no stretch, no alignment
+        actual << describe(layout->itemAt(i)) +
+                      (layout->stretch(i) || layout->itemAt(i)->alignment() ? "!" : "");
     QCOMPARE(actual, items);
 }
 
-void FormTest::texts_data()
+// Text and tool tip of each widget that has either; every other widget of
+// the form shows neither, and none has a status tip or What's This but one.
+void FormTest::textsAndTips()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("toolTip");
-
-    auto row = [](const char* name, const char* text, const char* toolTip = "") {
-        QTest::newRow(name) << QString(text) << QString(toolTip);
-    };
-    row("label_2", "Image File");
-    row("btnOpen", "Open", "Open Image");
-    row("lblInfo", "Image Information: ");
-    row("label_3", "Laser/CNC Settings");
-    row("btnLaser", "Laser", "Laser Gcode");
-    row("btnCnc", "CNC", "CNC Gcode");
-    for (const char* name : {"lblCmd", "lblParam1", "lblParam2", "lblParam3", "lblParam4",
-                             "lblParam5", "lblSize", "lblHeight", "lblWidth", "lblImage",
-                             "txtParam2", "txtParam3", "txtParam4", "txtParam5", "txtThreshold"})
-        row(name, "");
-    row("btnGcode", "Gcode", "Generate Gcode");
-    row("label_10", "Image Processing");
-    row("btnGray", "Gray", "Gray");
-    row("btnBinary", "Binary", "Binary");
-    row("btnDither", "Dither", "Dither");
-    row("btnInverse", "Inverse", "Inverse");
-    row("btnRelief", "Relief", "Relief");
-    row("btnPulverize", "Pulverize", "Pulverize");
-    row("btnOutline", "Outline", "Outline");
-    row("btnSoften", "Soften", "Softening");
-    row("ckbThreshold", "Manual Threshold");
-    row("btnReset", "Reset", "Reset Processing");
-    row("btnScale", "Zoom");
-    row("btnFit", "Fit");
-    row("btnCrop", "Crop");
-    row("btnRotate", "Rotate");
-}
-
-void FormTest::texts()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, toolTip);
-
-    QWidget* w = widget(*window, QTest::currentDataTag());
-    QCOMPARE(w->property("text").toString(), text);
-    QCOMPARE(w->toolTip(), toolTip);
-}
-
-void FormTest::onlyNamedWidgetsHaveTips()
-{
-    const QStringList withToolTip = {"btnOpen",   "btnLaser",     "btnCnc",     "btnGcode",
-                                     "btnGray",   "btnBinary",    "btnDither",  "btnInverse",
-                                     "btnRelief", "btnPulverize", "btnOutline", "btnSoften",
-                                     "btnReset"};
+    QHash<QString, QString> shown;
+    for (const QString& entry :
+         QString("label_2=Image File|;btnOpen=Open|Open Image;lblInfo=Image Information: |;"
+                 "label_3=Laser/CNC Settings|;btnLaser=Laser|Laser Gcode;btnCnc=CNC|CNC Gcode;"
+                 "btnGcode=Gcode|Generate Gcode;label_10=Image Processing|;btnGray=Gray|Gray;"
+                 "btnBinary=Binary|Binary;btnDither=Dither|Dither;btnInverse=Inverse|Inverse;"
+                 "btnRelief=Relief|Relief;btnPulverize=Pulverize|Pulverize;"
+                 "btnOutline=Outline|Outline;btnSoften=Soften|Softening|Soften;"
+                 "ckbThreshold=Manual Threshold|;btnReset=Reset|Reset Processing;btnScale=Zoom|;"
+                 "btnFit=Fit|;btnCrop=Crop|;btnRotate=Rotate|")
+             .split(';'))
+        shown.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    int found = 0;
     for (QWidget* w : window->findChildren<QWidget*>()) {
         const QString name = w->objectName();
-        if (!withToolTip.contains(name))
-            QVERIFY2(w->toolTip().isEmpty(), qPrintable(name));
-        QCOMPARE(w->statusTip(), name == "btnSoften" ? QString("Soften") : QString());
-        QCOMPARE(w->whatsThis(), QString());
+        if (name.startsWith("qt_") || w->inherits("QAbstractSpinBox"))
+            continue; // Qt's own parts, and a number rather than a text
+        found += shown.contains(name);
+        QString actual = w->property("text").toString() + "|" + w->toolTip();
+        if (!w->statusTip().isEmpty())
+            actual += "|" + w->statusTip();
+        QCOMPARE(name + ": " + actual + w->whatsThis(), name + ": " + shown.value(name, "|"));
     }
-    for (QAction* action : window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
-        QVERIFY(action->statusTip().isEmpty());
-        QVERIFY(action->shortcut().isEmpty());
-        QVERIFY(action->icon().isNull());
-        QVERIFY(!action->isCheckable());
-    }
+    QCOMPARE(found, shown.size());
 }
 
+// Each role the form sets, as the role, its colour while enabled and while
+// disabled. No other role is set (Qt derives the placeholder colour from Text
+// by itself), and the rest of the form keeps the window's palette.
 void FormTest::palettes_data()
 {
-    QTest::addColumn<char>("scheme");
+    QTest::addColumn<QString>("roles");
 
-    auto rows = [](char scheme, std::initializer_list<const char*> names) {
-        for (const char* name : names)
-            QTest::newRow(name) << scheme;
+    auto rows = [](const char* roles, const char* names) {
+        for (const QString& name : split(names))
+            QTest::newRow(qPrintable(name)) << QString(roles);
     };
-    rows('A', {"label_3", "label_10"});
-    rows('B', {"label_2"});
-    rows('C', {"lblInfo", "lblParam1", "lblParam2", "lblParam3", "lblParam4", "lblParam5"});
-    rows('D', {"lblCmd", "lblSize", "ckbThreshold"});
-    rows('E', {"btnOpen", "btnLaser", "btnCnc", "btnGray", "btnBinary", "btnDither", "btnInverse",
-               "btnRelief", "btnPulverize", "btnOutline", "btnSoften", "btnReset", "btnScale",
-               "btnFit", "btnCrop", "btnRotate"});
-    rows('F', {"btnGcode"});
-    rows('G', {"cmbType", "cmbParam1", "txtParam2", "txtParam3", "txtParam4", "txtParam5",
-               "txtThreshold", "spbSize"});
-    rows('H', {"txtFile", "txtGcode"});
-    // Everything else keeps the window's palette.
-    rows(0, {"line", "line_2", "line_3", "lblHeight", "lblWidth", "sldSize", "scrollArea",
-             "lblImage", "settingWidget", "controlWidget", "imageWidget", "centralWidget",
-             "mainToolBar", "statusBar", "menuBar", "menuFile", "menuProcessing"});
+    rows("WindowText #007f00 #787878", "label_3 label_10");
+    rows("WindowText #007f00 #787878, Text #0000ff #787878", "label_2");
+    rows("WindowText #646464 #787878", "lblInfo lblParam1 lblParam2 lblParam3 lblParam4 lblParam5");
+    rows("WindowText #ff0000 #787878", "lblCmd lblSize ckbThreshold");
+    rows("ButtonText #0000ff #787878",
+         "btnOpen btnLaser btnCnc btnGray btnBinary btnDither btnInverse btnRelief btnPulverize "
+         "btnOutline btnSoften btnReset btnScale btnFit btnCrop btnRotate");
+    rows("ButtonText #ff0000 #787878", "btnGcode");
+    rows("Text #0000ff #787878",
+         "cmbType cmbParam1 txtParam2 txtParam3 txtParam4 txtParam5 txtThreshold spbSize");
+    rows("WindowText #000000 #787878, Text #646464 #787878, Base #f0f0f0 #f0f0f0",
+         "txtFile txtGcode");
+    rows("", "line line_2 line_3 lblHeight lblWidth sldSize scrollArea lblImage settingWidget "
+             "controlWidget imageWidget centralWidget mainToolBar statusBar menuBar menuFile "
+             "menuProcessing");
 }
 
 void FormTest::palettes()
 {
-    QFETCH(char, scheme);
+    QFETCH(QString, roles);
 
     QWidget* w = widget(*window, QTest::currentDataTag());
-    if (!scheme) {
-        QVERIFY(!w->testAttribute(Qt::WA_SetPalette));
-        return;
-    }
-    QVERIFY(w->testAttribute(Qt::WA_SetPalette));
+    QCOMPARE(w->testAttribute(Qt::WA_SetPalette), !roles.isEmpty());
     const QPalette palette = w->palette();
-    uint roles = 0;
-    for (const Role& role : schemeRoles(scheme)) {
-        roles |= 1u << role.role;
-        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-            QCOMPARE(palette.brush(group, role.role).color(), role.normal);
-            QCOMPARE(palette.brush(group, role.role).style(), Qt::SolidPattern);
-        }
-        QCOMPARE(palette.brush(QPalette::Disabled, role.role).color(), role.disabled);
-        QCOMPARE(palette.brush(QPalette::Disabled, role.role).style(), Qt::SolidPattern);
+    QStringList set;
+    for (int r = 0; r < QPalette::NColorRoles; ++r) {
+        const auto role = QPalette::ColorRole(r);
+        if (!(palette.resolve() & (1u << r)) || role == QPalette::PlaceholderText)
+            continue;
+        const QBrush active = palette.brush(QPalette::Active, role);
+        const QBrush disabled = palette.brush(QPalette::Disabled, role);
+        const bool plain = palette.brush(QPalette::Inactive, role) == active &&
+                           active.style() == Qt::SolidPattern &&
+                           disabled.style() == Qt::SolidPattern;
+        set << QString("%1 %2 %3%4")
+                   .arg(QMetaEnum::fromType<QPalette::ColorRole>().valueToKey(r),
+                        active.color().name(), disabled.color().name(),
+                        plain ? "" : " (not a plain colour)");
     }
-    // Built from scratch: no role beyond the scheme's is fixed (Qt derives
-    // the placeholder colour from Text by itself).
-    QCOMPARE(palette.resolve() & ~(1u << QPalette::PlaceholderText), roles);
+    QCOMPARE(set.join(", "), roles);
 }
 
 void FormTest::sizes_data()
@@ -407,35 +260,27 @@ void FormTest::sizes_data()
 
     const int P = QSizePolicy::Preferred, E = QSizePolicy::Expanding, F = QSizePolicy::Fixed,
               M = QSizePolicy::Minimum;
-    auto row = [](const char* name, QSize minimum, QSize maximum, int h, int v) {
-        QTest::newRow(name) << minimum << maximum << h << v;
+    auto rows = [](const char* names, QSize minimum, QSize maximum, int h, int v) {
+        for (const QString& name : split(names))
+            QTest::newRow(qPrintable(name)) << minimum << maximum << h << v;
     };
     const QSize none(noLimit, noLimit);
-    for (const char* name : {"label_2", "lblInfo", "label_3", "label_10", "lblSize"})
-        row(name, QSize(0, 30), none, P, P);
-    for (const char* name : {"line", "line_2", "line_3"})
-        row(name, QSize(0, 0), none, E, P);
-    row("btnOpen", QSize(90, 50), QSize(90, noLimit), M, F);
-    row("txtFile", QSize(0, 0), QSize(noLimit, 50), E, P);
-    row("btnLaser", QSize(0, 50), none, M, F);
-    row("btnCnc", QSize(0, 50), none, M, F);
-    row("btnGcode", QSize(0, 50), none, M, F);
-    row("cmbType", QSize(0, 30), none, P, F);
-    row("cmbParam1", QSize(0, 30), none, P, F);
-    for (const char* name : {"txtParam2", "txtParam3", "txtParam4", "txtParam5"})
-        row(name, QSize(0, 30), none, P, F);
-    row("txtGcode", QSize(0, 30), none, E, E);
-    for (const char* name :
-         {"btnGray", "btnBinary", "btnDither", "btnInverse", "btnRelief", "btnPulverize",
-          "btnOutline", "btnSoften", "btnReset", "btnScale", "btnFit", "btnCrop", "btnRotate"})
-        row(name, QSize(70, 60), none, P, P);
-    row("lblHeight", QSize(0, 0), QSize(1, noLimit), P, E);
-    row("ckbThreshold", QSize(0, 25), none, M, F);
-    row("txtThreshold", QSize(0, 30), QSize(145, noLimit), P, F);
-    row("spbSize", QSize(70, 25), none, P, P);
-    row("sldSize", QSize(0, 0), none, E, P);
-    row("lblWidth", QSize(0, 0), QSize(noLimit, 1), E, P);
-    row("lblImage", QSize(0, 0), none, E, E);
+    rows("label_2 lblInfo label_3 label_10 lblSize", QSize(0, 30), none, P, P);
+    rows("line line_2 line_3 sldSize", QSize(0, 0), none, E, P);
+    rows("btnOpen", QSize(90, 50), QSize(90, noLimit), M, F);
+    rows("txtFile", QSize(0, 0), QSize(noLimit, 50), E, P);
+    rows("btnLaser btnCnc btnGcode", QSize(0, 50), none, M, F);
+    rows("cmbType cmbParam1 txtParam2 txtParam3 txtParam4 txtParam5", QSize(0, 30), none, P, F);
+    rows("txtGcode", QSize(0, 30), none, E, E);
+    rows("btnGray btnBinary btnDither btnInverse btnRelief btnPulverize btnOutline btnSoften "
+         "btnReset btnScale btnFit btnCrop btnRotate",
+         QSize(70, 60), none, P, P);
+    rows("lblHeight", QSize(0, 0), QSize(1, noLimit), P, E);
+    rows("ckbThreshold", QSize(0, 25), none, M, F);
+    rows("txtThreshold", QSize(0, 30), QSize(145, noLimit), P, F);
+    rows("spbSize", QSize(70, 25), none, P, P);
+    rows("lblWidth", QSize(0, 0), QSize(noLimit, 1), E, P);
+    rows("lblImage", QSize(0, 0), none, E, E);
 }
 
 void FormTest::sizes()
@@ -448,59 +293,52 @@ void FormTest::sizes()
     QWidget* w = widget(*window, QTest::currentDataTag());
     QCOMPARE(w->minimumSize(), minimum);
     QCOMPARE(w->maximumSize(), maximum);
-    QCOMPARE(int(w->sizePolicy().horizontalPolicy()), horizontal);
-    QCOMPARE(int(w->sizePolicy().verticalPolicy()), vertical);
-    QCOMPARE(w->sizePolicy().horizontalStretch(), 0);
-    QCOMPARE(w->sizePolicy().verticalStretch(), 0);
+    const QSizePolicy policy = w->sizePolicy();
+    QCOMPARE(int(policy.horizontalPolicy()), horizontal);
+    QCOMPARE(int(policy.verticalPolicy()), vertical);
+    QCOMPARE(policy.horizontalStretch() + policy.verticalStretch(), 0);
 }
 
-void FormTest::fonts()
+void FormTest::menusAndFonts()
 {
     auto isFormFont = [](const QFont& font) {
         return font.family() == "Times New Roman" && font.pointSize() == 12 && font.bold() &&
                font.weight() == 75;
     };
-    QVERIFY(isFormFont(window->font()));
-    QVERIFY(window->testAttribute(Qt::WA_SetFont));
-    // Inherited by every widget of the form, set explicitly on the menus.
-    QVERIFY(isFormFont(widget(*window, "btnGcode")->font()));
-    QVERIFY(isFormFont(widget(*window, "lblImage")->font()));
-    for (const char* name : {"menuBar", "menuFile", "menuProcessing"}) {
-        QVERIFY2(isFormFont(widget(*window, name)->font()), name);
-        QVERIFY2(widget(*window, name)->testAttribute(Qt::WA_SetFont), name);
-    }
-    for (const char* name : {"actionGray", "actionBinary", "actionDither", "actionInverse",
-                             "actionRelief", "actionPulverize", "actionOutline", "actionSoften"})
-        QVERIFY2(isFormFont(window->findChild<QAction*>(name)->font()), name);
-    for (const char* name : {"actionOpen", "actionSave", "actionExit"})
-        QCOMPARE(window->findChild<QAction*>(name)->font().resolve(), 0u);
-}
-
-void FormTest::menusAndBars()
-{
     auto* menuBar = widget<QMenuBar>(*window, "menuBar");
     auto* menuFile = widget<QMenu>(*window, "menuFile");
     auto* menuProcessing = widget<QMenu>(*window, "menuProcessing");
+    // The form's font, set on the window and again on the menus, inherited
+    // by every other widget.
+    for (QWidget* w : std::initializer_list<QWidget*>{window, menuBar, menuFile, menuProcessing})
+        QVERIFY2(isFormFont(w->font()) && w->testAttribute(Qt::WA_SetFont),
+                 qPrintable(w->objectName()));
+    QVERIFY(isFormFont(widget(*window, "btnGcode")->font()));
+    QVERIFY(isFormFont(widget(*window, "lblImage")->font()));
     QCOMPARE(window->menuBar(), menuBar);
     QCOMPARE(menuBar->actions(),
              (QList<QAction*>{menuFile->menuAction(), menuProcessing->menuAction()}));
-    QCOMPARE(menuFile->title(), QString("File"));
-    QCOMPARE(menuProcessing->title(), QString("Processing"));
-
+    QCOMPARE(menuFile->title() + " " + menuProcessing->title(), QString("File Processing"));
+    // Each action as name=text, + where it carries a font of its own.
     auto names = [](const QMenu* menu) {
         QStringList result;
         for (const QAction* action : menu->actions())
-            result << action->objectName() + "=" + action->text();
-        return result;
+            result << action->objectName() + "=" + action->text() +
+                          (action->font().resolve() ? "+" : "");
+        return result.join(' ');
     };
-    QCOMPARE(names(menuFile),
-             (QStringList{"actionOpen=Open", "actionSave=Save", "actionExit=Exit"}));
-    QCOMPARE(names(menuProcessing), (QStringList{"actionGray=Gray", "actionBinary=Binary",
-                                                 "actionDither=Dither", "actionInverse=Inverse",
-                                                 "actionRelief=Relief", "actionPulverize=Pulverize",
-                                                 "actionOutline=Outline", "actionSoften=Soften"}));
+    QCOMPARE(names(menuFile), QString("actionOpen=Open actionSave=Save actionExit=Exit"));
+    QCOMPARE(names(menuProcessing),
+             QString("actionGray=Gray+ actionBinary=Binary+ actionDither=Dither+ "
+                     "actionInverse=Inverse+ actionRelief=Relief+ actionPulverize=Pulverize+ "
+                     "actionOutline=Outline+ actionSoften=Soften+"));
+    // Plain commands: no shortcut, icon, check mark or status tip; the form's
+    // font where they have one.
     for (QAction* action : window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
-        QVERIFY(action->isEnabled());
+        QVERIFY2(action->isEnabled() && action->shortcut().isEmpty() && action->icon().isNull() &&
+                     !action->isCheckable() && action->statusTip().isEmpty() &&
+                     (!action->font().resolve() || isFormFont(action->font())),
+                 qPrintable(action->objectName()));
 
     auto* toolBar = widget<QToolBar>(*window, "mainToolBar");
     QVERIFY(toolBar->actions().isEmpty());
@@ -509,70 +347,54 @@ void FormTest::menusAndBars()
     QCOMPARE(window->centralWidget(), widget(*window, "centralWidget"));
 }
 
+// As built, before any picture: the panels wait for one, no command has run,
+// and the window comes up maximised.
 void FormTest::initialState()
 {
-    // The panels wait for a picture; opening one stays possible.
-    QVERIFY(!widget(*window, "controlWidget")->isEnabled());
-    QVERIFY(!widget(*window, "imageWidget")->isEnabled());
-    QVERIFY(widget(*window, "btnOpen")->isEnabled());
-    QVERIFY(widget(*window, "menuBar")->isEnabled());
+    QVERIFY(!widget(*window, "controlWidget")->isEnabled() &&
+            !widget(*window, "imageWidget")->isEnabled());
+    QVERIFY(widget(*window, "btnOpen")->isEnabled() && widget(*window, "menuBar")->isEnabled());
+    QVERIFY(dialogs->prompts().isEmpty());
+    QCOMPARE(TavoMainTest::gcodeType(*window), -1);
+    QCOMPARE(TavoMainTest::rotated(*window), false);
+    QVERIFY(TavoMainTest::workingImage(*window).isNull());
 
     auto* cmbType = widget<QComboBox>(*window, "cmbType");
     QCOMPARE(cmbType->count(), 2);
-    QCOMPARE(cmbType->itemText(0), QString("Line"));
-    QCOMPARE(cmbType->itemText(1), QString("Dots"));
+    QCOMPARE(cmbType->itemText(0) + " " + cmbType->itemText(1), QString("Line Dots"));
     QCOMPARE(cmbType->currentIndex(), 0);
     QCOMPARE(widget<QComboBox>(*window, "cmbParam1")->count(), 0);
-    QVERIFY(!widget<QComboBox>(*window, "cmbParam1")->isEditable());
 
-    auto* spbSize = widget<QSpinBox>(*window, "spbSize");
-    QCOMPARE(spbSize->minimum(), 10);
-    QCOMPARE(spbSize->maximum(), 100);
-    QCOMPARE(spbSize->value(), 100);
-    auto* sldSize = widget<QSlider>(*window, "sldSize");
-    QCOMPARE(sldSize->minimum(), 10);
-    QCOMPARE(sldSize->maximum(), 101);
-    QCOMPARE(sldSize->value(), 100);
-    QCOMPARE(sldSize->orientation(), Qt::Horizontal);
-
-    auto* ckbThreshold = widget<QCheckBox>(*window, "ckbThreshold");
-    QVERIFY(!ckbThreshold->isChecked());
+    // Minimum, maximum, value: the slider reaches one past the spin box.
+    const auto range = [](auto* w) { return QList<int>{w->minimum(), w->maximum(), w->value()}; };
+    QCOMPARE(range(widget<QSpinBox>(*window, "spbSize")), (QList<int>{10, 100, 100}));
+    QCOMPARE(range(widget<QSlider>(*window, "sldSize")), (QList<int>{10, 101, 100}));
+    QVERIFY(!widget<QCheckBox>(*window, "ckbThreshold")->isChecked());
     auto* txtThreshold = widget<QLineEdit>(*window, "txtThreshold");
-    QVERIFY(!txtThreshold->isEnabled());
-    QVERIFY(!txtThreshold->isReadOnly());
+    QVERIFY(!txtThreshold->isEnabled() && !txtThreshold->isReadOnly());
     QVERIFY(txtThreshold->isClearButtonEnabled());
-    for (const char* name : {"txtFile", "txtGcode"}) {
-        QVERIFY(widget<QTextEdit>(*window, name)->isReadOnly());
-        QVERIFY(widget<QTextEdit>(*window, name)->toPlainText().isEmpty());
-    }
-
-    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+    for (const char* name : {"txtFile", "txtGcode"})
+        QVERIFY2(widget<QTextEdit>(*window, name)->isReadOnly() &&
+                     widget<QTextEdit>(*window, name)->toPlainText().isEmpty(),
+                 name);
+    // The seventeen push buttons are the hover buttons: flat until hovered.
+    const QList<QPushButton*> buttons = window->findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 17);
+    for (QPushButton* button : buttons) {
         QVERIFY2(button->isFlat(), qPrintable(button->objectName()));
         QCOMPARE(button->isDefault(), button->objectName() == "btnOpen");
     }
 
-    for (const char* name : {"line", "line_2", "line_3"}) {
-        QCOMPARE(widget<QFrame>(*window, name)->frameShape(), QFrame::HLine);
-        QCOMPARE(widget<QFrame>(*window, name)->frameShadow(), QFrame::Sunken);
-    }
     auto* scrollArea = widget<QScrollArea>(*window, "scrollArea");
-    QCOMPARE(scrollArea->frameShape(), QFrame::NoFrame);
-    QCOMPARE(scrollArea->lineWidth(), 1);
     QVERIFY(scrollArea->widgetResizable());
     QCOMPARE(scrollArea->alignment(), Qt::AlignCenter);
     QCOMPARE(scrollArea->widget()->objectName(), QString("scrollAreaWidgetContents"));
     auto* lblImage = widget<QLabel>(*window, "lblImage");
     QCOMPARE(lblImage->alignment(), Qt::AlignCenter);
-    QCOMPARE(lblImage->textFormat(), Qt::AutoText);
-    QVERIFY(!lblImage->hasScaledContents());
-}
 
-void FormTest::windowGeometry()
-{
     QCOMPARE(window->windowTitle(), QString("TavoMain"));
     QCOMPARE(window->windowModality(), Qt::WindowModal);
-    QVERIFY(window->isVisible());
-    QVERIFY(window->isMaximized());
+    QVERIFY(window->isVisible() && window->isMaximized());
     // Taken from the designed width, 1167 * 7 / 24, not from the screen.
     auto* settingWidget = widget(*window, "settingWidget");
     QCOMPARE(settingWidget->maximumWidth(), 340);
@@ -597,8 +419,6 @@ void FormTest::everySlotHasItsSignal()
         if (!name.startsWith("on_"))
             continue;
         ++count;
-        QCOMPARE(slot.methodType(), QMetaMethod::Slot);
-        QCOMPARE(slot.access(), QMetaMethod::Private);
         const int split = name.lastIndexOf('_');
         const QString sender = name.mid(3, split - 3);
         const QByteArray signal =
@@ -609,19 +429,6 @@ void FormTest::everySlotHasItsSignal()
                  qPrintable(sender + "." + signal));
     }
     QVERIFY(count >= 12);
-    QCOMPARE(meta->indexOfSlot("on_cmbParam1_currentIndexChanged(QString)") >= 0, true);
-    QCOMPARE(meta->indexOfSlot("on_cmbType_currentIndexChanged(int)") >= 0, true);
-}
-
-void FormTest::buildingRunsNoCommand()
-{
-    QVERIFY(dialogs->prompts().isEmpty());
-    QCOMPARE(TavoMainTest::gcodeType(*window), -1);
-    QCOMPARE(TavoMainTest::rotated(*window), false);
-    QVERIFY(widget<QLabel>(*window, "lblSize")->text().isEmpty());
-    QVERIFY(widget<QLabel>(*window, "lblCmd")->text().isEmpty());
-    QVERIFY(widget<QLineEdit>(*window, "txtParam2")->text().isEmpty());
-    QVERIFY(TavoMainTest::workingImage(*window).isNull());
 }
 
 QTEST_MAIN(FormTest)
