@@ -10,7 +10,7 @@ TAVO_PACKAGES=(
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev
     libbenchmark-dev
     xvfb xauth xdotool imagemagick fonts-liberation
-    openbox wmctrl
+    openbox wmctrl x11-utils
 )
 
 tavo_missing_packages() {
