@@ -57,13 +57,9 @@ bool GcodeGenerator::generateCncLine(const QString& fileName)
     const int width = picture.width();
     const int height = picture.height();
     const double precision = m_precision;
-    const TextTable xs(width, [&](int c) {
-        return "G1 X" + coordinateText(machineX(width, c, precision)).toLatin1();
-    });
+    const TextTable xs = columnMoves(width, precision, 0, width);
     // A change is two lines: the move, then the new depth.
-    const TextTable ys(height, [&](int r) {
-        return " Y" + coordinateText(machineY(height, r, precision)).toLatin1() + "\r\nG1 Z";
-    });
+    const TextTable ys = rowTexts(height, precision, "\r\nG1 Z");
     const TextTable zs(256, [&](int g) { return zText(depths[std::size_t(g)]) + "\r\n"; });
     const std::size_t longestChange = xs.stride() + ys.stride() + zs.stride();
 

@@ -131,6 +131,34 @@ StepTimes::StepTimes(int count, double unit, double speed) : m_unit(unit), m_spe
         m_table[std::size_t(k)] = k * unit / speed;
 }
 
+TextTable columnMoves(int width, double precision, int firstColumn, int count)
+{
+    return TextTable(count, [&](int i) {
+        return "G1 X" + coordinateText(machineX(width, firstColumn + i, precision)).toLatin1();
+    });
+}
+
+TextTable rowTexts(int height, double precision, const QByteArray& tail)
+{
+    return TextTable(height, [&](int r) {
+        return " Y" + coordinateText(machineY(height, r, precision)).toLatin1() + tail;
+    });
+}
+
+void writeLaserSetup(OutputFile& file, const char* feed, const QString& startHeight,
+                     const char* pause, const QByteArray& power)
+{
+    file.line("; ****** Main G-code ******");
+    file.line("M107");
+    file.line("G28");
+    file.line(feed);
+    file.line("G4 P2000");
+    file.line("G1 Z" + startHeight.toUtf8());
+    file.line("M106 S2");
+    file.line(pause);
+    file.line("M106 S" + power);
+}
+
 void writePrefix(OutputFile& file, const char* title, const char* type,
                  const std::array<QString, 5>& names, const std::array<QString, 5>& values)
 {

@@ -160,6 +160,17 @@ private:
     double m_speed;
 };
 
+// "G1 X<x>" for count columns from firstColumn on (firstColumn may be -1, the
+// exclusive end of an odd row), and " Y<y>" + tail for every row: the two
+// halves of every move, formatted once per file.
+TextTable columnMoves(int width, double precision, int firstColumn, int count);
+TextTable rowTexts(int height, double precision, const QByteArray& tail = QByteArray());
+
+// The laser writers' set-up: home, the start height, the faint S2 while the
+// laser warms up for `pause`, then `power`.
+void writeLaserSetup(OutputFile& file, const char* feed, const QString& startHeight,
+                     const char* pause, const QByteArray& power);
+
 void writePrefix(OutputFile& file, const char* title, const char* type,
                  const std::array<QString, 5>& names, const std::array<QString, 5>& values);
 

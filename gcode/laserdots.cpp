@@ -18,15 +18,7 @@ bool GcodeGenerator::generateLaserDots(const QString& fileName)
         return reportWriteFailure(fileName, failure);
 
     writePrefix(file, "; <Tavo Laser Engraving>", "; Dots Laser", paramNames, paramValues);
-    file.line("; ****** Main G-code ******");
-    file.line("M107");
-    file.line("G28");
-    file.line("G1 F1000");
-    file.line("G4 P2000");
-    file.line("G1 Z" + paramValues[4].toUtf8());
-    file.line("M106 S2");
-    file.line("G4 P10000");
-    file.line("M106 S2");
+    writeLaserSetup(file, "G1 F1000", paramValues[4], "G4 P10000", "2");
 
     const int ignored = paramValues[1].toInt(nullptr, 10);
     // The index stays in single precision; each product with it is exact in
@@ -39,12 +31,8 @@ bool GcodeGenerator::generateLaserDots(const QString& fileName)
     const int width = picture.width();
     const int height = picture.height();
     const double precision = m_precision;
-    const TextTable xs(width, [&](int c) {
-        return "G1 X" + coordinateText(machineX(width, c, precision)).toLatin1();
-    });
-    const TextTable ys(height, [&](int r) {
-        return " Y" + coordinateText(machineY(height, r, precision)).toLatin1();
-    });
+    const TextTable xs = columnMoves(width, precision, 0, width);
+    const TextTable ys = rowTexts(height, precision);
     // The rest of a dot's two lines depends on its gray level alone.
     const TextTable tails(256, [&](int g) {
         const int power = truncatedToInt((255 - g) * double(powerIndex));

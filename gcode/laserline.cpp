@@ -59,27 +59,15 @@ bool GcodeGenerator::generateLaserLine(const QString& fileName)
     const double jumpSpeed = paramValues[3].toDouble();
 
     writePrefix(file, "; <Tavo Laser Engraving>", "; Line Laser", paramNames, paramValues);
-    file.line("; ****** Main G-code ******");
-    file.line("M107");
-    file.line("G28");
-    file.line("G1 F2000");
-    file.line("G4 P2000");
-    file.line("G1 Z" + paramValues[4].toUtf8());
-    file.line("M106 S2");
-    file.line("G4 P9000");
-    file.line("M106 S" + QByteArray::number(power));
+    writeLaserSetup(file, "G1 F2000", paramValues[4], "G4 P9000", QByteArray::number(power));
 
     const QImage picture = m_image ? wordImage(*m_image) : QImage();
     const int width = picture.width();
     const int height = picture.height();
     const double precision = m_precision;
     // Columns -1 and W are where a run reaching the row's end is closed.
-    const TextTable xs(width + 2, [&](int i) {
-        return "G1 X" + coordinateText(machineX(width, i - 1, precision)).toLatin1();
-    });
-    const TextTable ys(height, [&](int r) {
-        return " Y" + coordinateText(machineY(height, r, precision)).toLatin1();
-    });
+    const TextTable xs = columnMoves(width, precision, -1, width + 2);
+    const TextTable ys = rowTexts(height, precision);
     enum Feed { Jump, Travel };
     const TextTable feeds(
         2, [&](int feed) { return " F" + (feed == Jump ? jumpText : travelText) + "\r\n"; });
