@@ -115,14 +115,7 @@ void TavoMain::on_sldSize_sliderMoved(int position)
 // kept.
 void TavoMain::on_spbSize_valueChanged(int arg1)
 {
-    const double factor = ui->spbSize->value() / 100.0;
-    const int width = int(factor * imageProcessor->sourceWidth());
-    const int height = int(factor * imageProcessor->sourceHeight());
-
-    imageProcessor->resetImage();
-    if (rotated)
-        imageProcessor->rotateImage();
-    imageProcessor->scaleKeepAspect(width, height);
+    imageProcessor->zoomFromSource(ui->spbSize->value(), rotated);
     updateImageView();
 
     ui->sldSize->setValue(arg1);

@@ -586,11 +586,7 @@ void applyStep(ImageProcessor& processor, const PictureStep& step)
 
 void zoomFromSource(ImageProcessor& processor, int percent)
 {
-    const double factor = percent / 100.0;
-    const int width = int(factor * processor.sourceWidth());
-    const int height = int(factor * processor.sourceHeight());
-    processor.resetImage();
-    processor.scaleKeepAspect(width, height);
+    processor.zoomFromSource(percent, false);
 }
 
 int runConvert(const QStringList& list, Console& console)

@@ -168,6 +168,17 @@ void ImageProcessor::scaleKeepAspect(int width, int height)
     m_workingImage = scaledPicture(m_workingImage, QSize(width, height), Qt::KeepAspectRatio);
 }
 
+void ImageProcessor::zoomFromSource(int percent, bool transposed)
+{
+    const double factor = percent / 100.0;
+    const int width = int(factor * sourceWidth());
+    const int height = int(factor * sourceHeight());
+    resetImage();
+    if (transposed)
+        rotateImage();
+    scaleKeepAspect(width, height);
+}
+
 void ImageProcessor::scaleIgnoreAspect(int width, int height)
 {
     m_workingImage = scaledPicture(m_workingImage, QSize(width, height), Qt::IgnoreAspectRatio);

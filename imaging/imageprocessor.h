@@ -47,6 +47,10 @@ public:
     void rotateImage();
     void scaleKeepAspect(int width, int height);
     void scaleIgnoreAspect(int width, int height);
+    // The zoom step: the source again, transposed when `transposed`, fitted
+    // with its aspect kept into percent of the source's own size (truncated).
+    // Filters and crops since the load are dropped.
+    void zoomFromSource(int percent, bool transposed);
     int sourceWidth() const { return m_sourceImage.width(); }
     int sourceHeight() const { return m_sourceImage.height(); }
 
