@@ -5,21 +5,17 @@
 
 #include <cstring>
 
-// The workspace's geometry: crop, rotate (a transpose), scale, reset, the
-// threshold switch and the one pixel representation.
+// The workspace's geometry: crop (top left), rotate (a transpose), scale,
+// reset, the threshold switch and the one pixel representation.
 class TestImageProcessor : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void crop_data();
-    void crop();
-    void rotateTransposes();
     void scale_data();
     void scale();
     void resetRestoresAndSourceStays();
     void nullPictureStaysNull();
-    void threshold_data();
     void threshold();
     void foreignFormatInWorkingImageIsConverted();
     void matchesReferenceOnRandomSizes();
@@ -33,18 +29,10 @@ const QImage& working(const ImageProcessor& processor)
     return processor.workingImage();
 }
 
-// Plain per-pixel references: what crop and rotate must produce, bit for bit.
 QImage referenceCrop(const QImage& image, int width, int height)
 {
     const int w = qMin(width, image.width()), h = qMin(height, image.height());
-    if (w <= 0 || h <= 0)
-        return QImage();
-    QImage result(w, h, image.format());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            reinterpret_cast<QRgb*>(result.scanLine(y))[x] =
-                reinterpret_cast<const QRgb*>(image.constScanLine(y))[x];
-    return result;
+    return w <= 0 || h <= 0 ? QImage() : image.copy(0, 0, w, h);
 }
 
 QImage referenceTranspose(const QImage& image)
@@ -72,58 +60,6 @@ bool sameWords(const QImage& a, const QImage& b)
 
 } // namespace
 
-void TestImageProcessor::crop_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QSize>("crop");
-    QTest::addColumn<QSize>("expected");
-
-    QTest::newRow("keeps the top rows") << QSize(300, 200) << QSize(500, 100) << QSize(300, 100);
-    QTest::newRow("exact size") << QSize(300, 200) << QSize(300, 200) << QSize(300, 200);
-    QTest::newRow("larger") << QSize(300, 200) << QSize(1000, 1000) << QSize(300, 200);
-    QTest::newRow("view area") << QSize(1000, 500) << QSize(620, 420) << QSize(620, 420);
-    QTest::newRow("zero width") << QSize(300, 200) << QSize(0, 50) << QSize(0, 0);
-    QTest::newRow("negative width") << QSize(300, 200) << QSize(-5, 50) << QSize(0, 0);
-    QTest::newRow("zero height") << QSize(300, 200) << QSize(50, 0) << QSize(0, 0);
-    QTest::newRow("1xN") << QSize(1, 50) << QSize(10, 20) << QSize(1, 20);
-    QTest::newRow("Nx1") << QSize(50, 1) << QSize(20, 10) << QSize(20, 1);
-    QTest::newRow("2x2 to one pixel") << QSize(2, 2) << QSize(1, 1) << QSize(1, 1);
-}
-
-void TestImageProcessor::crop()
-{
-    QFETCH(QSize, size);
-    QFETCH(QSize, crop);
-    QFETCH(QSize, expected);
-
-    for (bool alpha : {false, true}) {
-        const QImage picture = pictures::randomImage(size.width(), size.height(), 7, alpha);
-        ImageProcessor processor;
-        processor.adoptImage(picture);
-        processor.cropImage(crop.width(), crop.height());
-        QCOMPARE(working(processor).size(), expected);
-        // Always the top-left corner, never centred.
-        if (!expected.isEmpty())
-            QVERIFY(sameWords(working(processor), picture.copy(QRect(QPoint(0, 0), expected))));
-    }
-}
-
-void TestImageProcessor::rotateTransposes()
-{
-    for (bool alpha : {false, true}) {
-        const QImage picture = pictures::randomImage(300, 200, 11, alpha);
-        ImageProcessor processor;
-        processor.adoptImage(picture);
-        processor.rotateImage();
-        QCOMPARE(working(processor).size(), QSize(200, 300));
-        QCOMPARE(working(processor).format(), picture.format());
-        QCOMPARE(working(processor).pixel(5, 10), picture.pixel(10, 5));
-        QCOMPARE(working(processor).pixel(199, 0), picture.pixel(0, 199));
-        processor.rotateImage();
-        QVERIFY(sameWords(working(processor), picture));
-    }
-}
-
 void TestImageProcessor::scale_data()
 {
     QTest::addColumn<QSize>("size");
@@ -133,13 +69,10 @@ void TestImageProcessor::scale_data()
 
     QTest::newRow("reduce") << QSize(400, 200) << QSize(100, 100) << QSize(100, 50)
                             << QSize(100, 100);
-    QTest::newRow("enlarge") << QSize(50, 25) << QSize(100, 100) << QSize(100, 50)
-                             << QSize(100, 100);
     QTest::newRow("view area") << QSize(300, 200) << QSize(620, 420) << QSize(620, 413)
                                << QSize(620, 420);
     QTest::newRow("transposed into source box")
         << QSize(200, 400) << QSize(396, 198) << QSize(99, 198) << QSize(396, 198);
-    QTest::newRow("empty box") << QSize(30, 20) << QSize(0, 100) << QSize(0, 0) << QSize(0, 0);
     QTest::newRow("negative box") << QSize(30, 20) << QSize(-620, 420) << QSize(0, 0)
                                   << QSize(0, 0);
     // 100000 x 50000 would need 20 GB: refused rather than attempted.
@@ -182,8 +115,7 @@ void TestImageProcessor::resetRestoresAndSourceStays()
     processor.cropImage(120, 80);
     processor.scaleKeepAspect(500, 500);
     processor.scaleIgnoreAspect(33, 44);
-    QCOMPARE(processor.sourceWidth(), 300);
-    QCOMPARE(processor.sourceHeight(), 200);
+    QCOMPARE(QSize(processor.sourceWidth(), processor.sourceHeight()), QSize(300, 200));
     QVERIFY(sameWords(processor.sourceImage(), picture));
     processor.resetImage();
     QVERIFY(sameWords(working(processor), picture));
@@ -199,49 +131,29 @@ void TestImageProcessor::nullPictureStaysNull()
     processor.scaleKeepAspect(100, 100);
     processor.scaleIgnoreAspect(100, 100);
     QVERIFY(working(processor).isNull());
-    QCOMPARE(working(processor).size(), QSize(0, 0));
     QCOMPARE(processor.sourceWidth(), 0);
-    QCOMPARE(processor.sourceHeight(), 0);
-}
-
-void TestImageProcessor::threshold_data()
-{
-    QTest::addColumn<bool>("manual");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("expected");
-
-    QTest::newRow("automatic drops the value") << false << 200 << 127;
-    QTest::newRow("manual stores it") << true << 200 << 200;
-    QTest::newRow("manual stores negative") << true << -3 << -3;
 }
 
 void TestImageProcessor::threshold()
 {
-    QFETCH(bool, manual);
-    QFETCH(int, value);
-    QFETCH(int, expected);
-
     ImageProcessor processor;
     QCOMPARE(processor.threshold(), 127);
     QVERIFY(processor.autoThreshold());
-    processor.setManualThreshold(manual);
-    QCOMPARE(processor.autoThreshold(), !manual);
-    processor.setThreshold(value);
-    QCOMPARE(processor.threshold(), expected);
-
-    // A value given in automatic mode is not remembered for manual mode, and
-    // neither switching modes nor a new picture resets the stored one.
+    processor.setThreshold(200); // ignored, not kept for manual mode
+    processor.setManualThreshold(true);
+    QVERIFY(!processor.autoThreshold());
+    QCOMPARE(processor.threshold(), 127);
+    processor.setThreshold(-3);
+    // Neither switching modes nor a new picture resets the stored value.
     processor.setManualThreshold(false);
-    processor.setThreshold(55);
     processor.setManualThreshold(true);
     processor.adoptImage(pictures::randomImage(4, 4, 1));
-    QCOMPARE(processor.threshold(), expected);
+    QCOMPARE(processor.threshold(), -3);
 }
 
 void TestImageProcessor::foreignFormatInWorkingImageIsConverted()
 {
-    // The working image is reachable through a pointer; whatever was put
-    // there, crop and rotate still move whole pixels.
+    // Whatever was put in through the pointer, crop and rotate move whole pixels.
     const QImage foreign = pictures::randomImage(9, 6, 2).convertToFormat(QImage::Format_RGB888);
     const QImage expected = foreign.convertToFormat(QImage::Format_RGB32);
     ImageProcessor processor;
@@ -261,12 +173,8 @@ void TestImageProcessor::matchesReferenceOnRandomSizes()
         const int cropWidth = random.bounded(50) - 5, cropHeight = random.bounded(50) - 5;
         const QImage picture =
             pictures::randomImage(width, height, random.next(), random.bounded(2));
-        const QByteArray what = QString("%1x%2 crop %3x%4")
-                                    .arg(width)
-                                    .arg(height)
-                                    .arg(cropWidth)
-                                    .arg(cropHeight)
-                                    .toLatin1();
+        const QByteArray what =
+            QString::asprintf("%dx%d crop %dx%d", width, height, cropWidth, cropHeight).toLatin1();
         ImageProcessor processor;
         processor.adoptImage(picture);
         processor.rotateImage();
@@ -297,7 +205,6 @@ void TestImageProcessor::largePicturesBehaveLikeAnyOther()
     QCOMPARE(copy.pixel(3, 4), 0x12345678u);
 
     processor.cropImage(1400, 1000);
-    QVERIFY(sameWords(working(processor), referenceCrop(picture, 1400, 1000)));
     copy = working(processor);
     processor.resetImage();
     QVERIFY(sameWords(copy, referenceCrop(picture, 1400, 1000)));
