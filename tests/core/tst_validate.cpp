@@ -14,9 +14,8 @@ private slots:
 
 namespace {
 
-const QStringList laserLineDefaults{"100", "500", "1000", "20"};
-const QStringList laserDotsDefaults{"15", "0.4", "100", "20"};
-const QStringList cncLineDefaults{"100", "40", "1", "500"};
+const QStringList defaults[3] = {
+    {"100", "500", "1000", "20"}, {"15", "0.4", "100", "20"}, {"100", "40", "1", "500"}};
 
 const QString power = "Laser Power must be within (1 - 100)";
 const QString jump = "Jump Speed must be within (1 - 10000)";
@@ -31,32 +30,21 @@ const QString depthOrder = "Min Depth must be smaller than Max Depth";
 const QString depthRoom = "Max Depth must be at least 1.00 smaller than Sheet Thickness";
 const QString cncTravel = "Travel Speed must be within (1 - 500)";
 
-QStringList defaultsFor(int type)
-{
-    return type == LaserLine   ? laserLineDefaults
-           : type == LaserDots ? laserDotsDefaults
-                               : cncLineDefaults;
-}
-
 // The type's defaults with some slots (2..5) replaced; message empty = accepted.
 void addRow(const char* name, int type, const QList<QPair<int, QString>>& changes,
             const QString& message)
 {
-    QStringList values = defaultsFor(type);
+    QStringList values = defaults[type];
     for (const auto& change : changes)
         values[change.first - 2] = change.second;
     QTest::newRow(name) << type << values << message;
 }
 
-// Every text once in one slot: the outcome is what the slot's Qt conversion
-// makes of it (toInt gives 0 for "1e3", "12.5" and "nan"; toDouble reads
-// "nan", "inf" and " 100 ").
+// Each text in an integer slot (1..100 and 0..255) and a decimal one (0..150).
 struct TextOutcome
 {
     const char* text;
-    bool integerRange; // accepted as an integer in 1..100
-    bool ignoredRange; // accepted as an integer in 0..255
-    bool heightRange;  // accepted as a double in 0..150
+    bool integerRange, ignoredRange, heightRange;
 };
 const TextOutcome textOutcomes[] = {
     {"", false, true, true},     {"abc", false, true, true},   {"12.5", false, true, true},
@@ -86,59 +74,41 @@ void TestValidate::validate_data()
             << (t.heightRange ? QString() : start);
     }
 
-    addRow("power 1", LaserLine, {{2, "1"}}, {});
-    addRow("power 0", LaserLine, {{2, "0"}}, power);
     addRow("power 101", LaserLine, {{2, "101"}}, power);
-    addRow("jump 10000", LaserLine, {{4, "10000"}}, {});
     addRow("jump 10001", LaserLine, {{4, "10001"}}, jump);
-    addRow("laser travel 2000", LaserLine, {{3, "2000"}}, {});
     addRow("laser travel 2001", LaserLine, {{3, "2001"}}, laserTravel);
-    addRow("start 150", LaserLine, {{5, "150"}}, {});
     addRow("start 150.01", LaserLine, {{5, "150.01"}}, start);
-    addRow("start -0.1", LaserLine, {{5, "-0.1"}}, start);
     addRow("jump before travel", LaserLine, {{3, "0"}, {4, "0"}}, jump);
     addRow("power before height", LaserLine, {{2, "0"}, {5, "200"}}, power);
-    addRow("travel before height", LaserLine, {{3, "0"}, {5, "nan"}}, laserTravel);
 
     addRow("ignored 256", LaserDots, {{2, "256"}}, ignored);
-    addRow("ignored 255", LaserDots, {{2, "255"}}, {});
     addRow("index 0.1 in single precision", LaserDots, {{3, "0.1"}}, {});
-    addRow("index 1", LaserDots, {{3, "1"}}, {});
     addRow("index 0.09", LaserDots, {{3, "0.09"}}, powerIndex);
     addRow("index 1.01", LaserDots, {{3, "1.01"}}, powerIndex);
     addRow("index nan", LaserDots, {{3, "nan"}}, powerIndex);
-    addRow("index -inf", LaserDots, {{3, "-inf"}}, powerIndex);
-    addRow("dots travel 2001", LaserDots, {{4, "2001"}}, laserTravel);
-    addRow("dots start nan", LaserDots, {{5, "nan"}}, start);
     addRow("index before travel", LaserDots, {{3, "2"}, {4, "0"}}, powerIndex);
 
     addRow("depth 99 under 100", CncLine, {{3, "99"}}, {});
     addRow("depth 99.5 under 100", CncLine, {{3, "99.5"}}, depthRoom);
     addRow("equal depths", CncLine, {{3, "20"}, {4, "20"}}, depthOrder);
-    addRow("cnc travel 500", CncLine, {{5, "500"}}, {});
     addRow("cnc travel 501", CncLine, {{5, "501"}}, cncTravel);
     addRow("max depth only", CncLine, {{3, "200"}, {4, "0"}}, maxDepth);
     addRow("thickness 0.99", CncLine, {{2, "0.99"}}, thickness);
-    addRow("thickness nan", CncLine, {{2, "nan"}}, thickness);
-    addRow("max depth inf", CncLine, {{3, "inf"}}, maxDepth);
     addRow("min depth nan", CncLine, {{4, "nan"}}, minDepth);
     addRow("order before room", CncLine, {{2, "10"}, {3, "20"}, {4, "30"}}, depthOrder);
     addRow("room before travel", CncLine, {{3, "100"}, {5, "0"}}, depthRoom);
 
-    // A pasted text with a line break would put commands of its own into the
-    // file; it is refused even where its number alone would pass.
+    // A pasted line break would put commands of its own into the file.
     addRow("start height with commands", LaserLine, {{5, "20\nG28\nM106 S255"}}, start);
     addRow("power with carriage return", LaserLine, {{2, "100\r"}}, power);
     addRow("ignored threshold with tab", LaserDots, {{2, "\t15"}}, ignored);
     addRow("index with line separator", LaserDots, {{3, QString("0.4") + QChar(0x2028)}},
            powerIndex);
-    addRow("thickness with form feed", CncLine, {{2, "100\f"}}, thickness);
     addRow("cnc travel with newline", CncLine, {{5, "500\nM84"}}, cncTravel);
 
-    // Types other than the two laser ones validate as CNC Line.
-    addRow("type -1 takes cnc rules", -1, {}, {});
+    // Other types validate as CNC Line.
     QTest::newRow("type -1 refuses laser texts")
-        << -1 << laserLineDefaults << "Max Depth must be within (1.00 - 150.00)";
+        << -1 << defaults[LaserLine] << "Max Depth must be within (1.00 - 150.00)";
     QTest::newRow("type 7 refuses cnc travel")
         << 7 << QStringList{"100", "40", "1", "600"} << cncTravel;
 }
@@ -153,15 +123,13 @@ void TestValidate::validate()
     GcodeGenerator generator;
     generator.paramValues = {"0.16", values[0], values[1], values[2], values[3]};
     QCOMPARE(generator.validate(type), message.isEmpty());
-    if (message.isEmpty()) {
-        QVERIFY(dialogs.prompts().isEmpty());
-        return;
-    }
-    QCOMPARE(dialogs.prompts().size(), 1);
-    const ScriptedDialogs::Prompt& prompt = dialogs.prompts().first();
-    QCOMPARE(int(prompt.kind), int(ScriptedDialogs::Critical));
-    QCOMPARE(prompt.title, QString("Invalid Parameters"));
-    QCOMPARE(prompt.text, message);
+    QStringList shown;
+    for (const ScriptedDialogs::Prompt& prompt : dialogs.prompts())
+        shown << QString("%1 %2: %3").arg(int(prompt.kind)).arg(prompt.title, prompt.text);
+    QCOMPARE(shown, message.isEmpty() ? QStringList()
+                                      : QStringList(QString("%1 Invalid Parameters: %2")
+                                                        .arg(int(ScriptedDialogs::Critical))
+                                                        .arg(message)));
 }
 
 QTEST_GUILESS_MAIN(TestValidate)
