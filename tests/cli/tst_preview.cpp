@@ -17,10 +17,12 @@ using namespace cli;
 
 namespace {
 
+// In pieces as a file is read, so a long line is never held whole.
 ToolpathReport readText(const QByteArray& text, Sheet* sheet = nullptr)
 {
     ToolpathReader reader(Machine::Unknown, sheet);
-    reader.feed(text.constData(), text.size());
+    for (int at = 0; at < text.size(); at += 4096)
+        reader.feed(text.constData() + at, qMin(4096, text.size() - at));
     reader.finish();
     return reader.report();
 }
@@ -28,12 +30,10 @@ ToolpathReport readText(const QByteArray& text, Sheet* sheet = nullptr)
 // A worked example written by the very writer the window uses.
 QByteArray workedFile(int type)
 {
-    const QImage pictures[3] = {
-        pictures::grayRows({{255, 0, 0, 255}, {255, 0, 255, 255}}),
-        pictures::grayRows({{255, 0, 128, 255}, {100, 200, 255, 0}}),
-        pictures::grayRows({{255, 0, 0, 255}, {128, 128, 255, 0}}),
-    };
-    QImage picture = pictures[type];
+    QImage picture = type == LaserLine ? pictures::grayRows({{255, 0, 0, 255}, {255, 0, 255, 255}})
+                     : type == LaserDots
+                         ? pictures::grayRows({{255, 0, 128, 255}, {100, 200, 255, 0}})
+                         : pictures::grayRows({{255, 0, 0, 255}, {128, 128, 255, 0}});
     GcodeGenerator generator(&picture);
     const GcodeParameters panel = gcodeParameters(type);
     generator.paramNames = panel.labels;
@@ -80,7 +80,6 @@ private slots:
     void report_data();
     void report();
     void chunksDoNotMatter();
-    void longLineIsSkipped();
     void workedExamples();
     void sheet();
     void program_data();
@@ -91,33 +90,28 @@ void TestPreview::report_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("summary");
-    const auto row = [](const char* name, const char* text, const char* summary) {
-        QTest::newRow(name) << QByteArray(text) << QString(summary);
+    const auto row = [](const char* name, const QByteArray& text, const char* summary) {
+        QTest::newRow(name) << text << QString(summary);
     };
     row("laser on and off, a diagonal", "G1 F60\nM106 S100\nG1 X3 Y4\nM107\nG1 X0 Y0\n",
         "5 lines, 2 moves, on 5, off 5, 0.166667 min");
     row("power 0 is off, M106 alone is full", "G1 F60\nM106 S0\nG1 X1\nM106\nG1 X3\n",
         "5 lines, 2 moves, on 2, off 1, 0.05 min");
-    row("feed on the move's own line", "M106 S9\nG1 X10 F600\nG1 X0 F60\n",
-        "3 lines, 2 moves, on 20, off 0, 0.183333 min");
-    row("dwells in milliseconds and seconds", "G4 P1500\nG4 S30\n",
-        "2 lines, 0 moves, on 0, off 0, 0.525 min");
-    row("homing is neither timed nor drawn", "G1 X5 F60\nG28\nG1 X5\nG28 Y\n",
-        "4 lines, 2 moves, on 0, off 10, 0.166667 min");
-    row("CR LF, blanks, comments, G0, compact and lower case",
-        "  G1 X1 F60 ; go\r\n\r\n; note\r\ng0x2Y0\r\nG1X2Y2\r\n",
-        "5 lines, 3 moves, on 0, off 4, 0.0666667 min");
-    row("signs and points", "G1 F60 X+1\nG1 X.5\nG1 X-0.5\nG1 X2.\n",
-        "4 lines, 4 moves, on 0, off 5, 0.0833333 min");
-    row("unknown commands counted, never fatal", "G90\nM3 S100\nM3\nG1 X1 F60\nT1\n",
-        "5 lines, 1 moves, on 0, off 1, 0.0166667 min, G90x1, M3x2, T1x1");
-    row("garbage lines reported and skipped",
-        "G1 X1 F60\nhello world\nG1 X1.2.3\nG1 Xabc Y1\n%\nG1 X2\n1234\n",
-        "7 lines, 2 moves, on 0, off 2, 0.0333333 min, line 2, line 3, line 4, line 5, line 7");
-    row("moves before any feed rate are not timed", "G1 X1\nG1 X2 F60\n",
-        "2 lines, 2 moves, on 0, off 2, 0.0166667 min");
-    row("last line without its end", "G1 X1 F60\nG1 X4",
-        "2 lines, 2 moves, on 0, off 4, 0.0666667 min");
+    row("no feed yet: untimed; feed on the move's own line",
+        "G1 X1\nM106 S9\nG1 X11 F600\nG1 X1 F60\n", "4 lines, 3 moves, on 20, off 1, 0.183333 min");
+    row("dwells in ms and s; homing neither timed nor drawn",
+        "G4 P1500\nG4 S30\nG1 X5 F60\nG28\nG1 X5\nG28 Y\n",
+        "6 lines, 2 moves, on 0, off 10, 0.691667 min");
+    row("CR LF, blanks, comments, G0, compact, lower case, signs, no last end",
+        "  G1 X1 F60 ; go\r\n\r\n; note\r\ng0x2Y0\r\nG1X2Y2\r\nG1 X+1\nG1 X.5\nG1 X-0.5\nG1 X2.",
+        "9 lines, 7 moves, on 0, off 9, 0.15 min");
+    row("unknown commands counted, garbage lines reported, neither fatal",
+        "G90\nM3 S100\nM3\nG1 X1 F60\nT1\nhello world\nG1 X1.2.3\nG1 Xabc Y1\n%\nG1 X2\n1234\n",
+        "11 lines, 2 moves, on 0, off 2, 0.0333333 min, G90x1, M3x2, T1x1, "
+        "line 6, line 7, line 8, line 9, line 11");
+    row("a line without an end in sight: reported once, skipped",
+        "G1 X1 F60\n" + QByteArray(300000, 'x') + "\nG1 X2\nbad\n",
+        "4 lines, 2 moves, on 0, off 2, 0.0333333 min, line 2, line 4");
 }
 
 void TestPreview::report()
@@ -127,62 +121,40 @@ void TestPreview::report()
     QCOMPARE(::summary(readText(text)), summary);
 }
 
-// A file read in pieces of any size, lines cut anywhere, CR LF split from
-// its LF, gives the very report and drawing of the file read at once.
+// Pieces of any size, lines and CR LF cut anywhere: the same report and drawing.
 void TestPreview::chunksDoNotMatter()
 {
     const QByteArray text = workedFile(LaserLine) + workedFile(LaserDots) +
-                            "G1 X1.5 Y-2 F300\nfoo\nM106 S77\nG1 X-3 Y1.25\nG4 P20\nG1 X0";
+                            "G1 X1.5 Y-2 F300\r\nfoo\nM106 S77\nG1 X-3 Y1.25\nG4 P20\nG1 X0";
     Sheet whole(20, 1 << 24);
     const QString expected = summary(readText(text, &whole));
-    const QImage expectedImage = whole.render(nearest);
-
-    // Pieces of 1 to 3 bytes, then up to 60; then through a device, read on
-    // a thread of its own in chunks.
     pictures::Random random(7);
-    const qint64 chunks[] = {1, 5, 64, 1 << 20};
-    for (int round = 0; round < 24; ++round) {
+    for (int round = 0; round < 12; ++round) {
         Sheet sheet(20, 1 << 24);
         ToolpathReader reader(Machine::Unknown, &sheet);
         QBuffer device;
         device.setData(text);
         QString error;
-        if (round >= 20)
+        if (round < 2) // through a device, on a thread of its own
             QVERIFY(device.open(QIODevice::ReadOnly) &&
-                    reader.read(device, &error, chunks[round - 20]));
-        for (int at = 0; round < 20 && at < text.size();) {
-            const int size = qMin(text.size() - at, 1 + random.bounded(round < 10 ? 3 : 60));
+                    reader.read(device, &error, round ? 5 : 64));
+        for (int at = 0; round >= 2 && at < text.size();) {
             // A copy of its own, so nothing can be read past the piece.
-            const QByteArray piece = text.mid(at, size);
+            const QByteArray piece = text.mid(at, 1 + random.bounded(round < 7 ? 3 : 60));
             reader.feed(piece.constData(), piece.size());
-            at += size;
+            at += piece.size();
         }
         reader.finish();
         QCOMPARE(summary(reader.report()), expected);
-        QCOMPARE(sheet.render(nearest), expectedImage);
+        QCOMPARE(sheet.render(nearest), whole.render(nearest));
     }
 }
 
-// A line without an end in sight is not buffered whole: it is reported once
-// and skipped, and the lines after it keep their numbers.
-void TestPreview::longLineIsSkipped()
-{
-    ToolpathReader reader(Machine::Laser, nullptr);
-    const QByteArray junk = "G1 X1 F60\n" + QByteArray(300000, 'x') + "\nG1 X2\nbad\n";
-    for (int at = 0; at < junk.size(); at += 4096)
-        reader.feed(junk.constData() + at, qMin(4096, junk.size() - at));
-    reader.finish();
-    QCOMPARE(summary(reader.report()),
-             QStringLiteral("4 lines, 2 moves, on 0, off 2, 0.0333333 min, line 2, line 4"));
-}
-
-// The worked examples at 10 pixels per millimetre: the mean drawn at points
-// in millimetres (NaN: nothing), then what each report must say. Laser Line
-// stays on at the engraving power while it jumps: the jumps (from home,
-// between the rows) are drawn black like the runs. A dot's move runs at the
-// power of the dot before it, the first at 2; 0.5 mm strokes lie right of a
-// steep stroke, below a flat one. CNC depths shade from Min Depth (white) to
-// Max Depth (black); travel at the safe height is not drawn.
+// The worked examples at 10 px/mm: the mean drawn at points in mm (NaN:
+// nothing). Laser Line keeps its power while it jumps, so the jumps are black
+// too; a dot's move runs at the power of the dot before it, the first at 2;
+// 0.5 mm strokes lie right of a steep stroke, below a flat one. CNC depths
+// shade from Min Depth to Max Depth; travel at the safe height is not drawn.
 void TestPreview::workedExamples()
 {
     struct Point
@@ -200,49 +172,29 @@ void TestPreview::workedExamples()
         {CncLine, -0.3, -0.2, 40},   {CncLine, 0.3, -0.2, 1},    {CncLine, 0.8, 0.5, none},
     };
     Sheet sheets[3] = {Sheet(10, 1 << 24), Sheet(10, 1 << 24), Sheet(10, 1 << 24)};
-    ToolpathReport reports[3];
+    QStringList reports;
     for (int type : {LaserLine, LaserDots, CncLine})
-        reports[type] = readText(workedFile(type), &sheets[type]);
+        reports << summary(readText(workedFile(type), &sheets[type]));
     for (const Point& point : points) {
         const float drawn = sheets[point.type].meanAt(point.x, point.y);
         QVERIFY2(std::isnan(point.mean) ? std::isnan(drawn) : qFuzzyCompare(drawn, point.mean),
                  qPrintable(QStringLiteral("point %1: %2").arg(&point - points).arg(drawn)));
     }
-
-    const Sheet& line = sheets[LaserLine];
-    QCOMPARE(reports[LaserLine].machine, Machine::Laser);
-    QCOMPARE(reports[LaserLine].moves, 5LL); // Z, then two runs and the jumps to them
-    QCOMPARE(reports[LaserLine].dwellMinutes, (2000 + 9000) / 60000.0);
-    // In the picture: X to the left, Y up, the range dashed in blue.
-    QImage image = line.render(nearest);
-    QCOMPARE(image.pixel(line.imagePixel(0.0, 0.5)), qRgb(0, 0, 0));
-    QCOMPARE(line.imagePixel(1.0, 0.0).x(), line.imagePixel(0.0, 0.0).x() - 10);
-    QCOMPARE(line.imagePixel(0.0, 0.5).y(), line.imagePixel(0.0, 0.0).y() - 5);
-    QCOMPARE(image.pixel(line.imagePixel(-1.0, 1.0)), qRgb(255, 255, 255));
-    QCOMPARE(image.pixel(line.imagePixel(70.0, 70.0)), qRgb(0, 0, 255));
-    QCOMPARE(image.pixel(line.imagePixel(-70.0, -70.0)), qRgb(0, 0, 255));
-    QCOMPARE(image.width(), 1400 + 1 + 2 * 50);
-
-    const double dotsWork = 0.5 + std::sqrt(0.5) + 0.5;
+    // Laser Line: Z, then two runs and the jumps to them, 2 s and 9 s dwells.
+    // Dots: up to the start height with the laser off. CNC: up to 112, down
+    // to 102 and across to the first change; the rest cuts, plunges included.
+    QCOMPARE(reports, (QStringList{"29 lines, 5 moves, on 3.32514, off 20, 0.198158 min",
+                                   "30 lines, 4 moves, on 1.70711, off 20, 0.237071 min",
+                                   "38 lines, 13 moves, on 200.923, off 123.618, 0.777083 min"}));
     QCOMPARE(sheets[LaserDots].thickness(), 5);
-    QCOMPARE(reports[LaserDots].workLength, dotsWork);
-    QCOMPARE(reports[LaserDots].idleLength, 20.0); // up to the start height, laser off
-    QCOMPARE(reports[LaserDots].moveMinutes, 20.0 / 1000 + dotsWork / 100);
 
-    const ToolpathReport& cnc = reports[CncLine];
-    QCOMPARE(cnc.machine, Machine::Cnc);
-    QCOMPARE(QVector<double>({cnc.whiteDepth, cnc.blackDepth, cnc.minZ, cnc.maxZ}),
-             QVector<double>({1, 40, 1, 112}));
-    // Travel: up to 112, down to 102 and across to the first change; the
-    // rest cuts, plunges included.
-    QCOMPARE(cnc.idleLength, 112.0 + 10.0 + std::sqrt(1.0 + 0.25) + 0.5);
-    QCOMPARE(cnc.workLength, 62.0 + 1.0 + 39.0 + 0.5 + 39.0 + 0.5 + 39.0 + 0.5 + (20.4235 - 1.0));
-    image = sheets[CncLine].render([&cnc](float v) {
-        return int(
-            std::floor((v - cnc.whiteDepth) / (cnc.blackDepth - cnc.whiteDepth) * 255 + 0.5));
-    });
-    QCOMPARE(image.pixel(sheets[CncLine].imagePixel(0.0, 0.3)), qRgb(0, 0, 0));
-    QCOMPARE(image.pixel(sheets[CncLine].imagePixel(0.3, -0.2)), qRgb(255, 255, 255));
+    // In the picture X runs to the left, Y up, and the range is dashed in blue.
+    const Sheet& line = sheets[LaserLine];
+    const QImage image = line.render(nearest);
+    QCOMPARE(image.pixel(line.imagePixel(0.0, 0.5)), qRgb(0, 0, 0));
+    QCOMPARE(line.imagePixel(1.0, 0.5) - line.imagePixel(0.0, 0.0), QPoint(-10, -5));
+    QCOMPARE(image.pixel(line.imagePixel(-1.0, 1.0)), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(line.imagePixel(70.0, -70.0)), qRgb(0, 0, 255));
 }
 
 void TestPreview::sheet()
@@ -250,8 +202,8 @@ void TestPreview::sheet()
     // Whatever the direction, a stroke covers both its ends, one pixel per
     // step along its longer axis, and nothing else.
     const QPointF from(0.2, 0.1);
-    for (const QPointF& to : {QPointF(3, 0.4), QPointF(0.4, 3), QPointF(-3, 1), QPointF(-1, -3),
-                              QPointF(2, -2), QPointF(0, 0.05), QPointF(-2.5, 0)}) {
+    for (const QPointF& to :
+         {QPointF(3, 0.4), QPointF(0.4, 3), QPointF(-1, -3), QPointF(-2.5, 0)}) {
         Sheet sheet(10, 1 << 22);
         sheet.stroke(from.x(), from.y(), to.x(), to.y(), 200.0f);
         QCOMPARE(sheet.meanAt(from.x(), from.y()), 200.0f);
@@ -272,9 +224,7 @@ void TestPreview::sheet()
     sheet.stroke(150, -90, 160, -90, 50.0f);
     sheet.stroke(-200, 120, -190, 130, 10.0f);
     QCOMPARE(sheet.meanAt(0, 5), 100.0f);
-    QCOMPARE(sheet.meanAt(155, -90), 50.0f);
     QCOMPARE(sheet.meanAt(-195, 125), 10.0f);
-    QVERIFY(std::isnan(sheet.meanAt(0, 6)));
     QCOMPARE(sheet.render(nearest).pixel(sheet.imagePixel(155, -90)), qRgb(205, 205, 205));
 
     // A beam three pixels wide: a flat stroke covers its row and the two
@@ -294,14 +244,6 @@ void TestPreview::sheet()
     mixed.stroke(0, 0, 0.4, 0, 200.0f);
     mixed.stroke(0, 0.1, 0, 0.2, 100.0f);
     QCOMPARE(mixed.meanAt(0, 0), float((200 * 0.4 + 100 * 0.1) / 0.5));
-
-    // A drawing that would need more pixels than allowed is refused, not cut.
-    Sheet small(10, 2000 * 2000);
-    small.stroke(0, 0, 1, 1, 9.0f);
-    QVERIFY(small.complete());
-    small.stroke(0, 0, 500, 0, 9.0f);
-    QVERIFY(!small.complete());
-    QVERIFY(small.render(nearest).isNull());
 }
 
 void TestPreview::program_data()
@@ -320,22 +262,17 @@ void TestPreview::program_data()
     const QStringList toPng{"{in}", "-o", "{dir}/preview.png"};
     row("worked example", workedFile(LaserLine), toPng, 0,
         "Bounds: X -0.50 to 1.00 mm, Y 0.00 to 0.50 mm", "", true);
-    row("report only", workedFile(CncLine), {"{in}"}, 0, "Cutting: ", "", false);
-    row("unknown commands are named", "G90\nG1 X1 F60\nM3\n", toPng, 0,
-        "Unknown commands, skipped: G90 (1), M3 (1)", "", true);
-    row("garbage lines: their numbers, status 1, still drawn", "G1 X1 F60\nG1 X1..2\nrubbish\n",
-        toPng, 1, "Laser off: 1.00", "line 2: malformed number \"X1..2\"", true);
+    row("garbage lines: their numbers, status 1, still drawn",
+        "G90\nG1 X1 F60\nG1 X1..2\nrubbish\n", toPng, 1, "Unknown commands, skipped: G90 (1)",
+        "line 3: malformed number \"X1..2\"", true);
     row("too many pixels: nothing written", "M106\nG1 X5000 F60\n",
         toPng + QStringList{"--px-per-mm", "50"}, 1, "Laser on: 5000.00", "more than", false);
     row("a missing file", "", {"{dir}/missing.gcode", "-o", "{dir}/preview.png"}, 1, "",
         "cannot read", false);
     row("unknown option", "", toPng + QStringList{"--colour"}, 2, "", "unknown option --colour",
         false);
-    row("no sensible scale", "", toPng + QStringList{"--px-per-mm", "0"}, 2, "", "--px-per-mm",
-        false);
     row("not a picture name", "", {"{in}", "-o", "{dir}/preview.txt"}, 2, "", "-o needs", false);
 }
-
 void TestPreview::program()
 {
     QFETCH(QByteArray, file);
@@ -351,24 +288,19 @@ void TestPreview::program()
     QVERIFY(gcode.open(QIODevice::WriteOnly) && gcode.write(file) == file.size());
     gcode.close();
     for (QString& argument : arguments)
-        argument.replace(QLatin1String("{in}"), input).replace(QLatin1String("{dir}"), dir.path());
+        argument.replace("{in}", input).replace("{dir}", dir.path());
 
     QProcess tavo;
     tavo.start(QStringLiteral(TAVO_EXECUTABLE), QStringList{"preview"} + arguments);
     QVERIFY(tavo.waitForFinished(120000));
-    const QString printed = QString::fromLocal8Bit(tavo.readAllStandardOutput());
-    const QString errors = QString::fromLocal8Bit(tavo.readAllStandardError());
+    const QString printed = tavo.readAllStandardOutput(), errors = tavo.readAllStandardError();
     QVERIFY2(printed.contains(out), qPrintable(printed));
     QVERIFY2(errors.contains(err), qPrintable(errors));
-    QCOMPARE(tavo.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tavo.exitCode(), status);
+    QCOMPARE(tavo.exitStatus() == QProcess::NormalExit ? tavo.exitCode() : -1, status);
     // The preview or nothing: no temporary file is left behind either.
-    QStringList written{"file.gcode"};
-    if (picture) {
-        QVERIFY(!QImage(dir.filePath(QStringLiteral("preview.png"))).isNull());
-        written << "preview.png";
-    }
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), written);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).join(' '),
+             QString(picture ? "file.gcode preview.png" : "file.gcode"));
+    QVERIFY(!picture || !QImage(dir.filePath("preview.png")).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestPreview)
