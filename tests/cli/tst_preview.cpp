@@ -6,7 +6,6 @@
 #include "gcode/parameters.h"
 #include "pictures.h"
 
-#include <QBuffer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -81,7 +80,7 @@ private slots:
     void report();
     void chunksDoNotMatter();
     void workedExamples();
-    void sheet();
+    void sheetGrows();
     void program_data();
     void program();
 };
@@ -129,18 +128,12 @@ void TestPreview::chunksDoNotMatter()
     Sheet whole(20, 1 << 24);
     const QString expected = summary(readText(text, &whole));
     pictures::Random random(7);
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 10; ++round) {
         Sheet sheet(20, 1 << 24);
         ToolpathReader reader(Machine::Unknown, &sheet);
-        QBuffer device;
-        device.setData(text);
-        QString error;
-        if (round < 2) // through a device, on a thread of its own
-            QVERIFY(device.open(QIODevice::ReadOnly) &&
-                    reader.read(device, &error, round ? 5 : 64));
-        for (int at = 0; round >= 2 && at < text.size();) {
+        for (int at = 0; at < text.size();) {
             // A copy of its own, so nothing can be read past the piece.
-            const QByteArray piece = text.mid(at, 1 + random.bounded(round < 7 ? 3 : 60));
+            const QByteArray piece = text.mid(at, 1 + random.bounded(round < 5 ? 3 : 60));
             reader.feed(piece.constData(), piece.size());
             at += piece.size();
         }
@@ -197,27 +190,8 @@ void TestPreview::workedExamples()
     QCOMPARE(image.pixel(line.imagePixel(70.0, -70.0)), qRgb(0, 0, 255));
 }
 
-void TestPreview::sheet()
+void TestPreview::sheetGrows()
 {
-    // Whatever the direction, a stroke covers both its ends, one pixel per
-    // step along its longer axis, and nothing else.
-    const QPointF from(0.2, 0.1);
-    for (const QPointF& to :
-         {QPointF(3, 0.4), QPointF(0.4, 3), QPointF(-1, -3), QPointF(-2.5, 0)}) {
-        Sheet sheet(10, 1 << 22);
-        sheet.stroke(from.x(), from.y(), to.x(), to.y(), 200.0f);
-        QCOMPARE(sheet.meanAt(from.x(), from.y()), 200.0f);
-        QCOMPARE(sheet.meanAt(to.x(), to.y()), 200.0f);
-        const QImage image = sheet.render(nearest);
-        int drawn = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                drawn += image.pixel(x, y) == qRgb(55, 55, 55) ? 1 : 0;
-        const QPoint a(sheet.column(from.x()), sheet.row(from.y()));
-        const QPoint b(sheet.column(to.x()), sheet.row(to.y()));
-        QCOMPARE(drawn, qMax(qAbs(b.x() - a.x()), qAbs(b.y() - a.y())) + 1);
-    }
-
     // Strokes far outside the range grow the sheet; what was drawn stays.
     Sheet sheet(4, 1 << 24);
     sheet.stroke(-10, 5, 10, 5, 100.0f);
@@ -226,24 +200,6 @@ void TestPreview::sheet()
     QCOMPARE(sheet.meanAt(0, 5), 100.0f);
     QCOMPARE(sheet.meanAt(-195, 125), 10.0f);
     QCOMPARE(sheet.render(nearest).pixel(sheet.imagePixel(155, -90)), qRgb(205, 205, 205));
-
-    // A beam three pixels wide: a flat stroke covers its row and the two
-    // below, a steep one its column and the two to the right.
-    Sheet wide(10, 1 << 22);
-    wide.setBeam(0.3);
-    wide.stroke(0, 0, -1, 0, 80.0f);
-    wide.stroke(2, 0, 2, 1, 60.0f);
-    QCOMPARE(wide.meanAt(-0.5, -0.2), 80.0f);
-    QCOMPARE(wide.meanAt(1.8, 0.5), 60.0f);
-    for (const QPointF& outside :
-         {QPointF(-0.5, -0.3), QPointF(-0.5, 0.1), QPointF(1.7, 0.5), QPointF(2.1, 0.5)})
-        QVERIFY(std::isnan(wide.meanAt(outside.x(), outside.y())));
-
-    // One pixel crossed by a long and a short stroke: weighted by length.
-    Sheet mixed(1, 1 << 22);
-    mixed.stroke(0, 0, 0.4, 0, 200.0f);
-    mixed.stroke(0, 0.1, 0, 0.2, 100.0f);
-    QCOMPARE(mixed.meanAt(0, 0), float((200 * 0.4 + 100 * 0.1) / 0.5));
 }
 
 void TestPreview::program_data()
