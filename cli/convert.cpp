@@ -448,7 +448,7 @@ private:
 
         if (m_settings.zoom) {
             progress(picture, tr("zoom %1 %").arg(*m_settings.zoom));
-            zoomFromSource(processor, *m_settings.zoom);
+            processor.zoomFromSource(*m_settings.zoom, false);
         }
         for (const PictureStep& step : m_settings.steps) {
             progress(picture, step.text);
@@ -582,11 +582,6 @@ void applyStep(ImageProcessor& processor, const PictureStep& step)
         (processor.*stepFor(step.kind).filter)();
         break;
     }
-}
-
-void zoomFromSource(ImageProcessor& processor, int percent)
-{
-    processor.zoomFromSource(percent, false);
 }
 
 int runConvert(const QStringList& list, Console& console)

@@ -41,10 +41,6 @@ struct PictureStep
 bool parseSteps(const QString& list, QList<PictureStep>* steps, QString* error);
 void applyStep(ImageProcessor& processor, const PictureStep& step);
 
-// The window's zoom step: the picture as loaded, fitted with its aspect ratio
-// into percent of its own size. Everything applied before is dropped.
-void zoomFromSource(ImageProcessor& processor, int percent);
-
 QString convertHelp();
 // tavo convert: 0 when every picture was written, 1 when one failed (the
 // others are still done), 2 for a usage error or refused parameters.
