@@ -3,7 +3,6 @@
 
 #include "tavomain.h"
 
-#include "core/dialogs.h"
 #include "gcode/gcodegenerator.h"
 #include "imaging/imageprocessor.h"
 #include "scripteddialogs.h"
@@ -12,16 +11,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QSize>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 
-// The window's private state, as the tests see it. TavoMain befriends this
-// class; everything here reads, except setRotated (the Rotate command is the
-// flag's only writer and lives elsewhere) and the two direct calls that let
-// a test reach a case no widget can produce.
+// The window's private state, as the tests see it; TavoMain befriends this.
+// setRotated spares a test the Rotate command, the flag's only writer.
 class TavoMainTest
 {
 public:
@@ -31,22 +25,9 @@ public:
         return *window.imageProcessor->workingImage();
     }
     static GcodeGenerator& gcodeGenerator(TavoMain& window) { return *window.gcodeGenerator; }
-    static const std::array<QPushButton*, 17>& hoverButtons(const TavoMain& window)
-    {
-        return window.hoverButtons;
-    }
     static int gcodeType(const TavoMain& window) { return window.gcodeType; }
     static bool rotated(const TavoMain& window) { return window.rotated; }
     static void setRotated(TavoMain& window, bool rotated) { window.rotated = rotated; }
-    static void setupParameterPanel(TavoMain& window, int type)
-    {
-        window.gcodeType = type;
-        window.setupParameterPanel();
-    }
-    static bool eventFilter(TavoMain& window, QObject* watched, QEvent* event)
-    {
-        return window.eventFilter(watched, event);
-    }
 };
 
 // Widgets are reached by object name, the names being part of the contract.
@@ -58,8 +39,7 @@ template <typename T = QWidget> T* widget(const TavoMain& window, const char* na
     return found;
 }
 
-// The room the picture pane offers to Scale, Fit and Crop, measured the way
-// the window measures it.
+// The room the picture pane offers to Scale, Fit and Crop.
 inline QSize viewArea(const TavoMain& window)
 {
     return QSize(widget(window, "lblWidth")->width() - 20,
@@ -81,9 +61,8 @@ inline bool setViewArea(TavoMain& window, const QSize& area)
     return false;
 }
 
-// The window a test drives, with scripted dialogs and a scratch folder of its
-// own so each test sees only its own files. A test class inherits it after
-// QObject and calls setUpWindow() from init(), tearDownWindow() from cleanup().
+// The window a test drives, with scripted dialogs and a scratch folder; call
+// setUpWindow() from init() and tearDownWindow() from cleanup().
 class WindowFixture
 {
 protected:
@@ -97,21 +76,18 @@ protected:
 
     void tearDownWindow()
     {
-        // Text in the threshold field fades its clear button in. The animation
-        // has no parent: it notices that its button is gone, and deletes
-        // itself, only on its next tick, so let it tick once the window is gone.
+        // The threshold field's clear-button fade deletes itself only on its
+        // next tick after the window is gone.
         const bool fading = !widget<QLineEdit>(*window, "txtThreshold")->text().isEmpty();
         delete window;
         if (fading)
             QTest::qWait(50);
-        const int unexpected = dialogs->unexpectedPrompts();
-        const int unused = dialogs->unusedAnswers();
-        // Freed before comparing, since a failed comparison returns early.
+        // Every expected dialog came, and no other; freed first, as a failed
+        // comparison returns early.
+        const QList<int> left{dialogs->unexpectedPrompts(), dialogs->unusedAnswers()};
         delete dialogs;
         delete dir;
-        // Every dialog a test expected came, and no other.
-        QCOMPARE(unexpected, 0);
-        QCOMPARE(unused, 0);
+        QCOMPARE(left, (QList<int>{0, 0}));
     }
 
     QTemporaryDir* dir = nullptr;
@@ -119,8 +95,7 @@ protected:
     TavoMain* window = nullptr;
 };
 
-// The offscreen platform warns on every window that it cannot pass size
-// hints on; that says nothing about the program and drowns real messages.
+// The offscreen platform's size-hint warning on every window drowns real ones.
 inline void silenceOffscreenNoise()
 {
     static QtMessageHandler previous = nullptr;
@@ -131,8 +106,7 @@ inline void silenceOffscreenNoise()
         });
 }
 
-// Opens a picture the way a user does: the Open button, the file chosen in
-// the dialog.
+// Opens a picture the way a user does: Open, then the file in the dialog.
 inline void openPicture(TavoMain& window, ScriptedDialogs& dialogs, const QString& fileName)
 {
     dialogs.answerFileName(fileName);
