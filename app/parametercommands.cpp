@@ -13,8 +13,13 @@ void TavoMain::setupParameterPanel()
 
     QLabel* const labels[] = {ui->lblParam1, ui->lblParam2, ui->lblParam3, ui->lblParam4,
                               ui->lblParam5};
-    for (std::size_t i = 0; i < panel.labels.size(); ++i)
+    // Screen readers name each field after the label beside it.
+    QWidget* const fields[] = {ui->cmbParam1, ui->txtParam2, ui->txtParam3, ui->txtParam4,
+                               ui->txtParam5};
+    for (std::size_t i = 0; i < panel.labels.size(); ++i) {
         labels[i]->setText(panel.labels[i]);
+        fields[i]->setAccessibleName(panel.labels[i]);
+    }
 
     // Whatever was typed gives way to the type's defaults.
     QLineEdit* const values[] = {ui->txtParam2, ui->txtParam3, ui->txtParam4, ui->txtParam5};

@@ -28,6 +28,9 @@ TavoMain::TavoMain(QWidget* parent)
                     ui->btnCrop,      ui->btnRotate};
     for (QPushButton* button : hoverButtons)
         button->installEventFilter(this);
+    // Keys, the wheel and a press on the groove move the slider too: the box,
+    // and with it the picture, follows, so the two never show different values.
+    connect(ui->sldSize, &QSlider::valueChanged, ui->spbSize, &QSpinBox::setValue);
 
     showMaximized();
 }
