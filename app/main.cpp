@@ -1,3 +1,4 @@
+#include "core/localfiles.h"
 #include "qtdialogs.h"
 #include "tavomain.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char* argv[])
 {
+    ignoreFileSizeSignal();
     QApplication application(argc, argv);
     QtDialogs dialogs;
     Dialogs::install(&dialogs);
