@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
@@ -105,14 +106,14 @@ QJsonObject jsonReport(const QString& fileName, const ToolpathReport& report)
 }
 
 // By the bytes of its name, which may not be valid text.
-bool openInput(const QString& input, QFile* file)
+bool openInput(const QString& input, QFile* file, QString* error)
 {
     if (input == QLatin1String("-"))
         return file->open(stdin, QIODevice::ReadOnly);
     const int descriptor = ::open(fileNameBytes(input).constData(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
-        file->setFileName(input);
-        return file->open(QIODevice::ReadOnly); // fails again, with the reason
+        *error = qt_error_string(errno);
+        return false;
     }
     return file->open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
                       QFileDevice::AutoCloseHandle);
@@ -247,8 +248,8 @@ int runPreview(const QStringList& list, Console& console)
     }
 
     QFile file;
-    if (!openInput(input, &file)) {
-        console.error(tr("cannot read %1: %2").arg(shownInput, file.errorString()));
+    if (!openInput(input, &file, &error)) {
+        console.error(tr("cannot read %1: %2").arg(shownInput, error));
         return ExitFailure;
     }
     ToolpathReader reader(machine, sheet.get());
