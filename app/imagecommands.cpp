@@ -20,6 +20,20 @@ const char pictureFilter[] = QT_TRANSLATE_NOOP("TavoMain", "JPEG(*.jpg);;PNG(*.p
 // The read-out turns red once the engraving passes this in either direction.
 constexpr double sizeLimitMm = 140.0;
 
+// A crop, rotation, scaling or zoom whose result could not be held leaves
+// the view empty; the user is told why rather than shown nothing.
+void reportRefusedPicture(const ImageProcessor& processor)
+{
+    const QSize size = processor.refusedSize();
+    if (!size.isValid())
+        return;
+    Dialogs::instance().critical(
+        TavoMain::tr("Critical Error"),
+        TavoMain::tr("The picture would be %1 x %2 pixels, too large to hold.")
+            .arg(size.width())
+            .arg(size.height()));
+}
+
 } // namespace
 
 void TavoMain::on_actionOpen_triggered()
@@ -117,6 +131,7 @@ void TavoMain::on_spbSize_valueChanged(int arg1)
 {
     imageProcessor->zoomFromSource(ui->spbSize->value(), rotated);
     updateImageView();
+    reportRefusedPicture(*imageProcessor);
 
     ui->sldSize->setValue(arg1);
     ui->sldSize->update();
@@ -133,6 +148,7 @@ void TavoMain::on_btnScale_clicked()
     const QSize area = viewAreaSize();
     imageProcessor->scaleKeepAspect(area.width(), area.height());
     updateImageView();
+    reportRefusedPicture(*imageProcessor);
 }
 
 void TavoMain::on_btnFit_clicked()
@@ -140,6 +156,7 @@ void TavoMain::on_btnFit_clicked()
     const QSize area = viewAreaSize();
     imageProcessor->scaleIgnoreAspect(area.width(), area.height());
     updateImageView();
+    reportRefusedPicture(*imageProcessor);
 }
 
 void TavoMain::on_btnCrop_clicked()
@@ -147,6 +164,7 @@ void TavoMain::on_btnCrop_clicked()
     const QSize area = viewAreaSize();
     imageProcessor->cropImage(area.width(), area.height());
     updateImageView();
+    reportRefusedPicture(*imageProcessor);
 }
 
 // A transpose, not a quarter-turn. A wide picture usually fits the bed better
@@ -166,6 +184,7 @@ void TavoMain::on_btnRotate_clicked()
     imageProcessor->rotateImage();
     rotated = !rotated;
     updateImageView();
+    reportRefusedPicture(*imageProcessor);
 }
 
 // Back to the picture as loaded, at 100 %. When the zoom was elsewhere, moving

@@ -1,3 +1,4 @@
+#include "core/localfiles.h"
 #include "qtdialogs.h"
 #include "tavomain.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char* argv[])
 {
+    ignoreFileSizeSignal();
     // The window paints with the raster engine only. Without this, Qt's X11
     // plugin loads the machine's OpenGL driver anyway, and what that driver
     // does (leaks, crashes of a broken install) would become ours.

@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
+#include "core/localfiles.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"
 #include "gcode/parameters.h"
@@ -194,6 +195,18 @@ QString typeName(GcodeType type)
     return QString();
 }
 
+// Qt's file classes would write a name holding bytes that are not valid text
+// under another name; such a name is refused rather than changed.
+bool writableName(const QString& path, QString* error)
+{
+    if (fileNameKeepsItsBytes(path))
+        return true;
+    *error = tr("%1 cannot be written under that name: it is not valid text in this system's "
+                "encoding")
+                 .arg(readableFileName(path));
+    return false;
+}
+
 bool destination(const QString& path, int pictures, const char* what, const QString& suffix,
                  Destination* result, QString* error)
 {
@@ -201,6 +214,8 @@ bool destination(const QString& path, int pictures, const char* what, const QStr
         *error = tr("%1 needs a file or folder name").arg(QLatin1String(what));
         return false;
     }
+    if (!writableName(path, error))
+        return false;
     const QFileInfo info(path);
     if (pictures > 1 && info.exists() && !info.isDir()) {
         *error =
@@ -230,6 +245,8 @@ bool checkDestinations(const Settings& settings, QString* error)
             if (!target->wanted())
                 continue;
             const QString file = target->fileFor(picture);
+            if (!writableName(file, error))
+                return false;
             const QString key = absolute(file);
             if (inputs.contains(key)) {
                 *error = tr("%1 would overwrite a picture being converted").arg(file);
@@ -286,18 +303,20 @@ bool readPreparation(const Arguments& arguments, Settings* settings, QString* er
 {
     if (arguments.has(QStringLiteral("--zoom"))) {
         bool ok = false;
-        const int zoom = arguments.value(QStringLiteral("--zoom")).toInt(&ok, 10);
+        const QString text = arguments.value(QStringLiteral("--zoom"));
+        const int zoom = text.toInt(&ok, 10);
         if (!ok || zoom < 10 || zoom > 100) {
-            *error = tr("--zoom must be a whole number within (10 - 100)");
+            *error = tr("--zoom must be a whole number within (10 - 100), not \"%1\"").arg(text);
             return false;
         }
         settings->zoom = zoom;
     }
     if (arguments.has(QStringLiteral("--threshold"))) {
         bool ok = false;
-        const int threshold = arguments.value(QStringLiteral("--threshold")).toInt(&ok, 10);
+        const QString text = arguments.value(QStringLiteral("--threshold"));
+        const int threshold = text.toInt(&ok, 10);
         if (!ok) {
-            *error = tr("--threshold must be a whole number");
+            *error = tr("--threshold must be a whole number, not \"%1\"").arg(text);
             return false;
         }
         settings->threshold = threshold;
@@ -360,8 +379,9 @@ bool settingsFrom(const Arguments& arguments, Settings* settings, QString* error
     if (arguments.has(QStringLiteral("--pitch"))) {
         settings->pitch = pitchChoice(arguments.value(QStringLiteral("--pitch")));
         if (settings->pitch.isEmpty()) {
-            *error =
-                tr("--pitch must be one of %1").arg(pixelSizeChoices().join(QLatin1String(", ")));
+            *error = tr("--pitch must be one of %1, not \"%2\"")
+                         .arg(pixelSizeChoices().join(QLatin1String(", ")),
+                              arguments.value(QStringLiteral("--pitch")));
             return false;
         }
     }
@@ -416,13 +436,14 @@ private:
 
     void progress(const QString& picture, const QString& what)
     {
-        m_progress.step(m_done++, QFileInfo(picture).fileName() + QLatin1String(": ") + what);
+        m_progress.step(m_done++, readableFileName(QFileInfo(picture).fileName()) +
+                                      QLatin1String(": ") + what);
     }
 
     bool convert(const QString& picture)
     {
         QJsonObject record;
-        record.insert(QStringLiteral("input"), picture);
+        record.insert(QStringLiteral("input"), readableFileName(picture));
         const bool ok = prepareAndWrite(picture, record);
         const QStringList messages = m_dialogs.takeMessages();
         if (!ok)
@@ -455,9 +476,17 @@ private:
             applyStep(processor, step);
         }
         if (processor.workingImage()->isNull()) {
+            const QSize refused = processor.refusedSize();
             Dialogs::instance().critical(
                 tr("Critical Error"),
-                tr("%1: the prepared picture is empty, nothing is written").arg(picture));
+                refused.isValid()
+                    ? tr("%1: the prepared picture would be %2 x %3 pixels, too large to hold; "
+                         "nothing is written")
+                          .arg(readableFileName(picture))
+                          .arg(refused.width())
+                          .arg(refused.height())
+                    : tr("%1: the prepared picture is empty, nothing is written")
+                          .arg(readableFileName(picture)));
             return false;
         }
 
@@ -552,8 +581,9 @@ bool parseSteps(const QString& list, QList<PictureStep>* steps, QString* error)
             const int width = match.captured(2).toInt(&wideOk);
             const int height = match.captured(3).toInt(&highOk);
             if (!match.hasMatch() || !wideOk || !highOk || width < 1 || height < 1) {
-                *error = tr("%1 needs a size of at least 1 x 1 pixels, as in %2=620x420")
-                             .arg(text, QLatin1String(step->name));
+                *error = tr("%1 needs a size of at least 1 x 1 pixels, as in %2=620x420, not "
+                            "\"%3\"")
+                             .arg(text, QLatin1String(step->name), text.mid(text.indexOf('=') + 1));
                 return false;
             }
             parsed.size = QSize(width, height);

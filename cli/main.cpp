@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/convert.h"
 #include "cli/preview.h"
+#include "core/localfiles.h"
 
 #include <QGuiApplication>
 
@@ -42,11 +43,16 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     standardHandler = qInstallMessageHandler(quietPlatform);
+    ignoreFileSizeSignal();
     QGuiApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("tavo"));
 
     cli::Console console(stdout, stderr);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
+    // From argv rather than QCoreApplication::arguments(), which drops the
+    // bytes of a file name that are not valid text.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << fileNameFromBytes(QByteArray(argv[i]));
     const QString command = arguments.isEmpty() ? QString() : arguments.takeFirst();
     if (command == QLatin1String("convert"))
         return cli::runConvert(arguments, console);

@@ -5,6 +5,7 @@
 #include "cli/console.h"
 #include "cli/sheet.h"
 #include "cli/toolpath.h"
+#include "core/localfiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,8 +15,12 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace cli {
 
@@ -87,12 +92,50 @@ QJsonObject jsonReport(const QString& fileName, const ToolpathReport& report)
     for (const auto& command : report.unknownCommands)
         unknown.insert(command.first, double(command.second));
     json.insert(QStringLiteral("unknownCommands"), unknown);
-    QJsonArray problems;
-    for (const ToolpathReport::Problem& problem : report.problems)
-        problems.append(QJsonObject{{"line", double(problem.line)}, {"text", problem.text}});
-    json.insert(QStringLiteral("problems"), problems);
+    const auto list = [](const QList<ToolpathReport::Problem>& problems) {
+        QJsonArray array;
+        for (const ToolpathReport::Problem& problem : problems)
+            array.append(QJsonObject{{"line", double(problem.line)}, {"text", problem.text}});
+        return array;
+    };
+    json.insert(QStringLiteral("problems"), list(report.problems));
     json.insert(QStringLiteral("problemCount"), double(report.problemCount));
+    json.insert(QStringLiteral("unreadableParameters"), list(report.unreadable));
+    json.insert(QStringLiteral("unreadableParameterCount"), double(report.unreadableCount));
     return json;
+}
+
+// By the bytes of its name, which may not be valid text.
+bool openInput(const QString& input, QFile* file, QString* error)
+{
+    if (input == QLatin1String("-"))
+        return file->open(stdin, QIODevice::ReadOnly);
+    const int descriptor = ::open(fileNameBytes(input).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        *error = qt_error_string(errno);
+        return false;
+    }
+    return file->open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                      QFileDevice::AutoCloseHandle);
+}
+
+void reportLines(const QString& input, const ToolpathReport& report, Console& console)
+{
+    for (const ToolpathReport::Problem& problem : report.problems)
+        console.error(tr("%1: line %2: %3").arg(input).arg(problem.line).arg(problem.text));
+    if (report.problemCount > report.problems.size())
+        console.error(tr("%1: %2 more lines that are not G-code")
+                          .arg(input)
+                          .arg(report.problemCount - report.problems.size()));
+    for (const ToolpathReport::Problem& word : report.unreadable)
+        console.error(tr("%1: line %2: \"%3\": a parameter that cannot be read, skipped")
+                          .arg(input)
+                          .arg(word.line)
+                          .arg(word.text));
+    if (report.unreadableCount > report.unreadable.size())
+        console.error(tr("%1: %2 more parameters that cannot be read")
+                          .arg(input)
+                          .arg(report.unreadableCount - report.unreadable.size()));
 }
 
 } // namespace
@@ -152,6 +195,7 @@ int runPreview(const QStringList& list, Console& console)
     if (arguments.positional().size() != 1)
         return usage(tr("give exactly one G-code file (- for standard input)"));
     const QString input = arguments.positional().first();
+    const QString shownInput = readableFileName(input);
 
     const QString output = arguments.has(QStringLiteral("-o"))
                                ? arguments.value(QStringLiteral("-o"))
@@ -163,14 +207,20 @@ int runPreview(const QStringList& list, Console& console)
         if (output.isEmpty() || !QImageWriter::supportedImageFormats().contains(suffix))
             return usage(tr("-o needs a picture file name ending in .png (or another picture "
                             "format's suffix)"));
+        if (!fileNameKeepsItsBytes(output))
+            return usage(tr("%1 cannot be written under that name: it is not valid text in this "
+                            "system's encoding")
+                             .arg(readableFileName(output)));
     }
 
     double pixelsPerMm = defaultPixelsPerMm;
     if (arguments.has(QStringLiteral("--px-per-mm"))) {
         bool ok = false;
-        pixelsPerMm = arguments.value(QStringLiteral("--px-per-mm")).toDouble(&ok);
+        const QString text = arguments.value(QStringLiteral("--px-per-mm"));
+        pixelsPerMm = text.toDouble(&ok);
         if (!ok || !(pixelsPerMm >= 0.1 && pixelsPerMm <= 100))
-            return usage(tr("--px-per-mm must be a number within (0.1 - 100)"));
+            return usage(
+                tr("--px-per-mm must be a number within (0.1 - 100), not \"%1\"").arg(text));
     }
     Machine machine = Machine::Unknown;
     if (arguments.has(QStringLiteral("--machine"))) {
@@ -185,46 +235,40 @@ int runPreview(const QStringList& list, Console& console)
 
     std::unique_ptr<Sheet> sheet;
     if (drawing) {
+        const double largest = Sheet::largestScale(pixelBudget);
+        if (pixelsPerMm > largest) {
+            console.error(tr("at %1 px/mm the machine's range alone would need more than %2 "
+                             "million pixels; drawn at %3 px/mm")
+                              .arg(pixelsPerMm)
+                              .arg(pixelBudget / 1000000)
+                              .arg(largest));
+            pixelsPerMm = largest;
+        }
         sheet = std::make_unique<Sheet>(pixelsPerMm, pixelBudget);
-        if (!sheet->complete())
-            return usage(tr("the machine's range alone needs more pixels than a preview may "
-                            "have; give a smaller --px-per-mm"));
     }
 
     QFile file;
-    const bool fromStandardInput = input == QLatin1String("-");
-    const bool opened =
-        fromStandardInput
-            ? file.open(stdin, QIODevice::ReadOnly)
-            : (file.setFileName(input), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    if (!opened) {
-        console.error(tr("cannot read %1: %2").arg(input, file.errorString()));
+    if (!openInput(input, &file, &error)) {
+        console.error(tr("cannot read %1: %2").arg(shownInput, error));
         return ExitFailure;
     }
     ToolpathReader reader(machine, sheet.get());
     if (!reader.read(file, &error)) {
-        console.error(tr("cannot read %1: %2").arg(input, error));
+        console.error(tr("cannot read %1: %2").arg(shownInput, error));
         return ExitFailure;
     }
     reader.finish();
     const ToolpathReport& report = reader.report();
-
-    int status = ExitSuccess;
-    for (const ToolpathReport::Problem& problem : report.problems)
-        console.error(tr("%1: line %2: %3").arg(input).arg(problem.line).arg(problem.text));
-    if (report.problemCount > report.problems.size())
-        console.error(tr("%1: %2 more lines that are not G-code")
-                          .arg(input)
-                          .arg(report.problemCount - report.problems.size()));
-    if (report.problemCount > 0)
-        status = ExitFailure;
+    reportLines(shownInput, report, console);
+    const int status = report.problemCount > 0 ? ExitFailure : ExitSuccess;
 
     if (arguments.has(QStringLiteral("--json")))
-        console.print(QString::fromUtf8(
-                          QJsonDocument(jsonReport(input, report)).toJson(QJsonDocument::Compact)) +
-                      QLatin1Char('\n'));
+        console.print(
+            QString::fromUtf8(
+                QJsonDocument(jsonReport(shownInput, report)).toJson(QJsonDocument::Compact)) +
+            QLatin1Char('\n'));
     else
-        console.print(previewReport(input, report));
+        console.print(previewReport(shownInput, report));
 
     if (drawing) {
         if (!sheet->complete()) {
@@ -267,7 +311,10 @@ the time the moves take at their feed rates with the dwells added.
 
   -o, --output PICTURE    draw the moves into this picture (PNG, or another
                           format by its suffix)
-  --px-per-mm N           pixels per millimetre, 0.1 to 100; default 5
+  --px-per-mm N           pixels per millimetre, 0.1 to 100; default 5. Above
+                          58.5 the machine's range alone would pass the
+                          preview's 67 million pixels: it is then drawn at
+                          58.5, with a note
   --machine laser|cnc     how to read the file; default: from its title
                           comment, laser when it has none
   --json                  the report as one JSON object
@@ -285,7 +332,10 @@ range is the dashed blue square.
 
 Commands outside the dialect are counted and named and skipped. A line that
 is not G-code (a malformed number, no command) is reported with its line
-number and skipped; the exit status is then 1.
+number and skipped; the exit status is then 1. In a file tavo or the window
+wrote, a parameter word whose text cannot be read as a number (the panel's
+texts reach the file as typed: "Zabc") is named with its line number and
+skipped, the rest of its line made; the exit status stays 0.
 
 Exit status: 0 read and drawn, 1 a file could not be read or written or held
 lines that are not G-code, 2 a usage error.

@@ -62,6 +62,14 @@ Sheet::Sheet(double pixelsPerMm, qint64 maxPixels)
     cover(range.left(), range.top(), range.right(), range.bottom());
 }
 
+double Sheet::largestScale(qint64 maxPixels)
+{
+    // cover() holds a square of 2n x 2n pixels for the range, n = the reach
+    // of its edge, floor(scale x 70 + 0.5), plus one.
+    const double half = std::floor(std::sqrt(double(maxPixels) / 4));
+    return std::floor((half - 0.5) / (rangeMm / 2) * 10 - 1e-9) / 10;
+}
+
 QRect Sheet::rangePixels() const
 {
     const double half = rangeMm / 2;

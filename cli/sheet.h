@@ -27,6 +27,8 @@ public:
     static constexpr double rangeMm = 140.0;
 
     Sheet(double pixelsPerMm, qint64 maxPixels);
+    // The largest scale, in tenths, at which the range alone fits maxPixels.
+    static double largestScale(qint64 maxPixels);
 
     double pixelsPerMm() const { return m_scale; }
     // The pixel of a machine position, counted from the origin's pixel.

@@ -617,6 +617,10 @@ void ToolpathReader::parseLine(const char* p, const char* end)
         if (!after && word && letter == 'G' && number == 28 &&
             (p + 1 == end || isBlank(p[1]) || p[1] == ';'))
             after = p + 1;
+        if (!after && word && m_fromProgram) {
+            p = unreadableWord(p, end);
+            continue;
+        }
         if (!after) {
             const QString token = QString::fromUtf8(p, int(wordEnd(p, end) - p));
             problem(m_report.lines, line, end, tr("malformed number \"%1\"").arg(token));
@@ -647,12 +651,13 @@ void ToolpathReader::readComment(const char* begin, const char* end)
         if (thickness == thickness)
             for (double above : {2.0, 12.0})
                 m_setupHeights << QString("%1").arg(thickness + above).toDouble();
-    } else if (!m_machineGiven && m_report.moves == 0) {
+    } else {
         const QByteArray comment(begin, int(end - begin));
-        if (comment.contains("<Tavo CNC Milling>"))
-            m_report.machine = Machine::Cnc;
-        else if (comment.contains("<Tavo Laser Engraving>"))
-            m_report.machine = Machine::Laser;
+        const bool cnc = comment.contains("<Tavo CNC Milling>");
+        const bool laser = comment.contains("<Tavo Laser Engraving>");
+        m_fromProgram |= cnc || laser;
+        if (!m_machineGiven && m_report.moves == 0 && (cnc || laser))
+            m_report.machine = cnc ? Machine::Cnc : Machine::Laser;
     }
 }
 
@@ -768,6 +773,21 @@ void ToolpathReader::problem(qint64 line, const char* begin, const char* end, co
     if (end - begin > 80)
         text += QLatin1String("...");
     m_report.problems.append({line, what + QLatin1String(": ") + text});
+}
+
+// The writers separate words by one blank and put a typed value right after
+// its letter, so the word runs to the next blank that a letter follows: "F 5"
+// from " 5" is one word. Returns where the next word starts.
+const char* ToolpathReader::unreadableWord(const char* begin, const char* end)
+{
+    const char* p = begin + 1;
+    while (p < end && *p != ';' && !(isBlank(*p) && p + 1 < end && upperLetter(p[1])))
+        ++p;
+    ++m_report.unreadableCount;
+    if (m_report.unreadable.size() < keptProblems)
+        m_report.unreadable.append(
+            {m_report.lines, QString::fromUtf8(begin, int(std::min<qint64>(p - begin, 80)))});
+    return p;
 }
 
 void ToolpathReader::unknown(const QString& name)

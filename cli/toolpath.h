@@ -51,6 +51,13 @@ struct ToolpathReport
     // first few are kept with their line number, all are counted. Skipped.
     QList<Problem> problems;
     qint64 problemCount = 0;
+    // In a file the writers made (known by its title comment), a word whose
+    // number cannot be read, such as "Zabc" from a parameter typed so: the
+    // writers put the panel's texts into the file as typed. The word is
+    // skipped and the rest of its line made; the first few are kept, with
+    // the word as text, all are counted.
+    QList<Problem> unreadable;
+    qint64 unreadableCount = 0;
 
     // The depths that shade a CNC preview from white to black: the file's
     // Min and Max Depth, else the shallowest and deepest cut made.
@@ -104,6 +111,7 @@ private:
     void execute(int letter, double number, const Words& words);
     void move(double x, double y, double z);
     void problem(qint64 line, const char* begin, const char* end, const QString& what);
+    const char* unreadableWord(const char* begin, const char* end);
     void unknown(const QString& name);
     bool setupHeight(double z) const;
     // A product per move instead of a quotient: the feed changes seldom.
@@ -118,6 +126,7 @@ private:
     ToolpathReport m_report;
     Sheet* m_sheet;
     bool m_machineGiven;
+    bool m_fromProgram = false;
     std::unique_ptr<Splitter> m_splitter;
     std::unique_ptr<Batch> m_batch;
 

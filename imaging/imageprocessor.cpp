@@ -1,11 +1,12 @@
 #include "imaging/imageprocessor.h"
 
 #include "core/dialogs.h"
+#include "core/localfiles.h"
+#include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QSize>
@@ -18,30 +19,6 @@ namespace {
 // Square tiles keep both the rows read and the rows written of a transpose in
 // the cache; 64 x 64 words measured fastest here.
 constexpr int transposeTile = 64;
-
-// Decodes the file once, with the format taken from its content, refusing a
-// header that claims more pixels than the workspace takes on before any
-// memory is spent on it.
-QImage readPicture(const QString& fileName)
-{
-    QImageReader reader(fileName);
-    reader.setDecideFormatFromContent(true);
-    const QSize claimed = reader.size();
-    if (claimed.isValid() && qint64(claimed.width()) * claimed.height() > maxPicturePixels)
-        return QImage();
-    // Some decoders (BMP) stop at the end of a file cut short and still report
-    // success. Decoding into a zero-filled picture of the claimed size, which
-    // they fill in place, leaves the rows they never reached black instead of
-    // whatever the memory held before.
-    QImage picture;
-    if (claimed.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
-        picture = QImage(claimed, reader.imageFormat());
-        picture.fill(0);
-    }
-    if (!reader.read(&picture))
-        return QImage();
-    return ImageProcessor::toWorkingFormat(picture);
-}
 
 void transpose(const QImage& from, QImage& to)
 {
@@ -64,14 +41,20 @@ void transpose(const QImage& from, QImage& to)
     }
 }
 
-QImage scaledPicture(const QImage& image, const QSize& box, Qt::AspectRatioMode mode)
+// Null, with the size it would have had in *refused, when that size cannot
+// be held.
+QImage scaledPicture(const QImage& image, const QSize& box, Qt::AspectRatioMode mode,
+                     QSize* refused)
 {
     if (image.isNull() || box.isEmpty())
         return QImage();
     const QSize target = image.size().scaled(box, mode);
-    if (qint64(target.width()) * target.height() > maxPicturePixels)
-        return QImage();
-    return ImageProcessor::toWorkingFormat(image.scaled(box, mode, Qt::FastTransformation));
+    QImage scaled;
+    if (pictureSizeProblem(target).isEmpty())
+        scaled = ImageProcessor::toWorkingFormat(image.scaled(box, mode, Qt::FastTransformation));
+    if (scaled.isNull())
+        *refused = target;
+    return scaled;
 }
 
 } // namespace
@@ -82,12 +65,17 @@ ImageProcessor::~ImageProcessor() = default;
 
 bool ImageProcessor::loadImage(const QString& fileName)
 {
-    const QImage picture = readPicture(fileName);
+    QString why;
+    const QImage picture = readPictureFile(fileNameBytes(fileName), &why);
+    m_refusedSize = QSize();
     if (picture.isNull()) {
-        Dialogs::instance().critical(
-            QCoreApplication::translate("TavoMain", "Critical Error"),
-            QCoreApplication::translate("TavoMain", "Failed to load ") + fileName +
-                QCoreApplication::translate("TavoMain", ", please try again later!"));
+        QString text = QCoreApplication::translate("TavoMain", "Failed to load ") +
+                       readableFileName(fileName) +
+                       QCoreApplication::translate("TavoMain", ", please try again later!");
+        if (!why.isEmpty())
+            text += QLatin1Char(' ') + why;
+        Dialogs::instance().critical(QCoreApplication::translate("TavoMain", "Critical Error"),
+                                     text);
         m_workingImage = QImage();
         m_sourceImage = QImage();
         return false;
@@ -134,6 +122,7 @@ void ImageProcessor::cropImage(int width, int height)
 {
     // Anyone holding the working image may have put another format in it; the
     // copy below moves 32-bit words only.
+    m_refusedSize = QSize();
     const QImage from = toWorkingFormat(m_workingImage);
     const int w = std::min(width, from.width());
     const int h = std::min(height, from.height());
@@ -150,22 +139,29 @@ void ImageProcessor::cropImage(int width, int height)
         const std::size_t rowBytes = std::size_t(w) * sizeof(QRgb);
         for (int y = 0; y < h; ++y)
             std::memcpy(cropped.scanLine(y), from.constScanLine(y), rowBytes);
+    } else {
+        m_refusedSize = QSize(w, h);
     }
     m_workingImage = cropped;
 }
 
 void ImageProcessor::rotateImage()
 {
+    m_refusedSize = QSize();
     const QImage from = toWorkingFormat(m_workingImage);
     QImage rotated = newPicture(from.height(), from.width(), from.format());
     if (!rotated.isNull())
         transpose(from, rotated);
+    else if (!from.isNull())
+        m_refusedSize = from.size().transposed();
     m_workingImage = rotated;
 }
 
 void ImageProcessor::scaleKeepAspect(int width, int height)
 {
-    m_workingImage = scaledPicture(m_workingImage, QSize(width, height), Qt::KeepAspectRatio);
+    m_refusedSize = QSize();
+    m_workingImage =
+        scaledPicture(m_workingImage, QSize(width, height), Qt::KeepAspectRatio, &m_refusedSize);
 }
 
 void ImageProcessor::zoomFromSource(int percent, bool transposed)
@@ -174,14 +170,19 @@ void ImageProcessor::zoomFromSource(int percent, bool transposed)
     const int width = int(factor * sourceWidth());
     const int height = int(factor * sourceHeight());
     resetImage();
-    if (transposed)
+    if (transposed) {
         rotateImage();
+        if (m_refusedSize.isValid())
+            return;
+    }
     scaleKeepAspect(width, height);
 }
 
 void ImageProcessor::scaleIgnoreAspect(int width, int height)
 {
-    m_workingImage = scaledPicture(m_workingImage, QSize(width, height), Qt::IgnoreAspectRatio);
+    m_refusedSize = QSize();
+    m_workingImage =
+        scaledPicture(m_workingImage, QSize(width, height), Qt::IgnoreAspectRatio, &m_refusedSize);
 }
 
 void ImageProcessor::setThreshold(int value)

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -33,6 +34,7 @@ public:
 
     // Loads the file into both pictures. On failure shows "Critical Error"
     // through the dialog seam, leaves both pictures null and returns false.
+    // The name may carry bytes that are not valid text (see localfiles.h).
     bool loadImage(const QString& fileName);
     // Starts a workspace from a picture already in memory (converted like a
     // loaded file); used by the command-line front end and the tests.
@@ -51,6 +53,10 @@ public:
     // with its aspect kept into percent of the source's own size (truncated).
     // Filters and crops since the load are dropped.
     void zoomFromSource(int percent, bool transposed);
+    // The size the last crop, rotation, scaling or zoom would have given the
+    // working picture when that picture could not be had (too large for the
+    // workspace or for memory) and left it null; invalid otherwise.
+    QSize refusedSize() const { return m_refusedSize; }
     int sourceWidth() const { return m_sourceImage.width(); }
     int sourceHeight() const { return m_sourceImage.height(); }
 
@@ -87,6 +93,7 @@ private:
     int m_threshold = 127;
     QImage m_sourceImage;
     bool m_autoThreshold = true;
+    QSize m_refusedSize;
     std::uint64_t m_randomState = 0x9E3779B97F4A7C15ull;
 };
 

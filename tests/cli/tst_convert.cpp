@@ -215,9 +215,9 @@ void ConvertTest::answers_data()
         "{\"heightMm\":10,\"input\":\"{a}\",\"outOfRange\":false,\"path\":\"{dir}/out/a.gcode\",*"
         "\"travelLengthMm\":300,\"widthMm\":15}\n{\"error\":\"Failed to load {dir}/missing.png",
         "", {"a.gcode"});
-    row("a crop to nothing writes nothing",
+    row("a picture too large writes nothing",
         {"convert", "{a}", "--apply", "scale=100000x100000", "-o", "{dir}/out/a.gcode"}, 1, "",
-        "the prepared picture is empty");
+        "too large to hold");
 }
 
 void ConvertTest::answers()

@@ -1,0 +1,165 @@
+#include "imaging/picturefile.h"
+#include "pictures.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// What a user meets who hands tavo the wrong thing: each case is a shell line
+// run in a folder holding a.png (200 x 200), huge.png (a PNG header claiming
+// 30000 x 30000) and long.bmp (a 1300-byte BMP claiming 8388632 x 17).
+class TestBadInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refusedOrReported_data();
+    void refusedOrReported();
+    void sizeAgainstMemory();
+};
+
+namespace {
+
+quint32 crc32(const char* bytes, int size)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (int i = 0; i < size; ++i) {
+        crc ^= quint8(bytes[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray hugePng()
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pictures::randomImage(2, 2, 1).save(&buffer, "PNG");
+    QDataStream header(&buffer);
+    buffer.seek(16);
+    header << quint32(30000) << quint32(30000);
+    buffer.seek(29); // the chunk's CRC, over its type and data
+    header << crc32(png.constData() + 12, 17);
+    return png;
+}
+
+QByteArray longBmp()
+{
+    // Width 0x00800018 (bytes 18 to 21: 18 00 80 00), height 17, 24 bits.
+    QByteArray bmp = QByteArray::fromHex("424d140500000000000036000000280000001800800011000000"
+                                         "0100180000000000");
+    return bmp.append(1300 - bmp.size(), '\0');
+}
+
+} // namespace
+
+void TestBadInput::refusedOrReported_data()
+{
+    QTest::addColumn<QString>("script"); // $T is tavo; \351 an é in Latin-1
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QString>("out");
+    const auto row = [](const char* name, const char* script, int status, const char* err,
+                        const char* out = "") {
+        QTest::newRow(name) << QString(script) << status << QString(err) << QString(out);
+    };
+    row("a FIFO is refused at once", "mkfifo f.png && $T convert f.png -o x.gcode", 1,
+        "Failed to load f.png, please try again later!\n");
+    row("past the file-size limit, G-code",
+        "echo old >x.gcode; ulimit -f 16; $T convert a.png --type laser-dots -o x.gcode; s=$?; "
+        "cat x.gcode; exit $s",
+        1, "x.gcode cannot be written!", "old\n");
+    row("past the file-size limit, picture", "ulimit -f 16; $T convert a.png --save-picture y.bmp",
+        1, "y.bmp cannot be saved!");
+    row("a BMP claiming more than it holds", "$T convert long.bmp -o x.gcode", 1,
+        "Failed to load long.bmp, please try again later! Its 1300 bytes cannot hold the 8388632 "
+        "x 17 pixels it claims.");
+    row("a picture past the size limit", "$T convert huge.png -o x.gcode", 1,
+        "Failed to load huge.png, please try again later! It is 30000 x 30000 pixels; a picture "
+        "may have at most 268 million pixels.");
+    row("fit too large", "$T convert a.png --apply fit=46341x46341 -o x.gcode", 1,
+        "a.png: the prepared picture would be 46341 x 46341 pixels, too large to hold");
+    row("scale too large", "$T convert a.png --apply crop=3x3,scale=30000x30000 -o x.gcode", 1,
+        "would be 30000 x 30000 pixels");
+    row("a name that is not UTF-8",
+        "cp a.png \"$(printf 'caf\\351.png')\"; $T convert caf*.png -o x.gcode", 0, "",
+        "x.gcode\nHas been successfully generated!");
+    row("a missing name that is not UTF-8", "$T convert \"$(printf 'caf\\351.jpg')\" -o x.gcode", 1,
+        "Failed to load caf\\xE9.jpg");
+    row("an output name that is not UTF-8",
+        "$T convert a.png -o \"$(printf 'caf\\351.gcode')\"; s=$?; ls | grep -c gcode; exit $s", 2,
+        "caf\\xE9.gcode cannot be written under that name", "0\n");
+    row("an output folder for a name that is not UTF-8",
+        "cp a.png \"$(printf 'caf\\351.png')\"; $T convert caf*.png a.png -o out", 2,
+        "out/caf\\xE9.gcode cannot be written");
+    row("--zoom names the value", "$T convert a.png --zoom abc -o x.gcode", 2,
+        "--zoom must be a whole number within (10 - 100), not \"abc\"");
+    row("--threshold names the value", "$T convert a.png --threshold 1.5 -o x.gcode", 2,
+        "--threshold must be a whole number, not \"1.5\"");
+    row("--pitch names the value", "$T convert a.png --pitch 0.03 -o x.gcode", 2,
+        ", 1, not \"0.03\"");
+    row("a size names the value", "$T convert a.png --apply crop=0x5 -o x.gcode", 2,
+        "as in crop=620x420, not \"0x5\"");
+    row("--px-per-mm names the value", "$T preview x.gcode --px-per-mm 0", 2,
+        "--px-per-mm must be a number within (0.1 - 100), not \"0\"");
+    row("--px-per-mm past the pixel budget is drawn smaller",
+        "printf 'M106\\nG1 X1 F60\\n' >x.gcode; $T preview x.gcode --px-per-mm 100 -o p.png", 0,
+        "drawn at 58.5 px/mm", "p.png, 8777 x 8777 px at 58.5 px/mm");
+    row("a text typed into a height",
+        "$T convert a.png --start-height abc -o x.gcode && $T preview x.gcode", 0,
+        "x.gcode: line 15: \"Zabc\": a parameter that cannot be read, skipped\n");
+    row("a speed typed with a blank",
+        "$T convert a.png --type cnc-line --travel-speed ' 5' -o x.gcode && $T preview x.gcode", 0,
+        "\"F 5\": a parameter that cannot be read", "Travel: ");
+    row("the same word in a file from elsewhere",
+        "printf 'G1 Zabc\\n' >x.gcode; $T preview x.gcode", 1, "line 1: malformed number \"Z\"");
+}
+
+void TestBadInput::refusedOrReported()
+{
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, err);
+    QFETCH(QString, out);
+
+    QTemporaryDir dir;
+    QVERIFY(pictures::randomImage(200, 200, 7).save(dir.filePath("a.png")));
+    for (const auto& file :
+         {qMakePair(QString("huge.png"), hugePng()), qMakePair(QString("long.bmp"), longBmp())}) {
+        QFile picture(dir.filePath(file.first));
+        QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write(file.second) > 0);
+    }
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("T", TAVO_EXECUTABLE);
+    process.setProcessEnvironment(environment);
+    process.start("/bin/sh", {"-c", script});
+    // A refusal comes at once; a run still going has hung.
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        QFAIL("tavo did not return");
+    }
+    const QString got = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(got.contains(err), qPrintable(got));
+    QVERIFY2(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(out),
+             qPrintable(script));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status);
+}
+
+void TestBadInput::sizeAgainstMemory()
+{
+    const qint64 gib = qint64(1) << 30;
+    QCOMPARE(pictureSizeProblem(QSize(16384, 16384), 4 * gib), QString());
+    QCOMPARE(pictureSizeProblem(QSize(16384, 16384), 0), QString());
+    QCOMPARE(pictureSizeProblem(QSize(16384, 16384), 3 * gib - 1),
+             QString("It is 16384 x 16384 pixels; the 3 copies of 1024 MiB that are kept of it do "
+                     "not fit into this computer's 3071 MiB of memory."));
+}
+
+QTEST_GUILESS_MAIN(TestBadInput)
+#include "tst_badinput.moc"
