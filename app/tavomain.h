@@ -1,9 +1,12 @@
 #ifndef TAVO_APP_TAVOMAIN_H
 #define TAVO_APP_TAVOMAIN_H
 
+#include "longwork.h"
+
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class GcodeGenerator;
@@ -77,6 +80,9 @@ private:
     void setupParameterPanel();
     void runFilter(void (ImageProcessor::*filter)());
     void copyPanelIntoGenerator();
+    // Long work off the window thread with the picture commands disabled.
+    WorkEnd runLong(const QString& title, const QString& label,
+                    const std::function<bool(ProgressReport&)>& work);
 
     // Read-only access for the window tests.
     friend class TavoMainTest;

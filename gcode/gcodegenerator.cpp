@@ -14,10 +14,18 @@ void GcodeGenerator::setImage(QImage* image)
         m_image = image;
 }
 
-bool GcodeGenerator::generate(int type, const QString& fileName)
+bool GcodeGenerator::generate(int type, const QString& fileName, ProgressReport* progress)
 {
     if (!m_image)
         return false;
+    m_progress = progress;
+    const bool written = write(type, fileName);
+    m_progress = nullptr;
+    return written;
+}
+
+bool GcodeGenerator::write(int type, const QString& fileName)
+{
     m_precision = paramValues[0].toDouble();
     // One pass along every row; the same for every type and every content.
     const double pixels = double(qint64(m_image->width()) * m_image->height());

@@ -18,7 +18,10 @@ constexpr std::size_t BufferBytes = std::size_t(1) << 20;
 
 } // namespace
 
-OutputFile::OutputFile(const QString& fileName) : m_file(fileName) {}
+OutputFile::OutputFile(const QString& fileName, ProgressReport* progress)
+    : m_file(fileName), m_progress(progress)
+{
+}
 
 bool OutputFile::open()
 {
@@ -59,7 +62,7 @@ void OutputFile::flush()
 bool OutputFile::commit()
 {
     flush();
-    if (m_failed) {
+    if (m_failed || cancelled()) {
         m_file.cancelWriting();
         m_file.commit(); // removes the temporary file
         return false;
@@ -170,8 +173,10 @@ void writePrefix(OutputFile& file, const char* title, const char* type,
         file.line("; " + names[k].toUtf8() + ": " + values[k].toUtf8());
 }
 
-bool reportWriteFailure(const QString& fileName, const char* suffix)
+bool reportWriteFailure(const OutputFile& file, const QString& fileName, const char* suffix)
 {
+    if (file.cancelled())
+        return false;
     Dialogs::instance().critical(QCoreApplication::translate("TavoMain", "Save Gcode"),
                                  fileName + QCoreApplication::translate("TavoMain", suffix));
     return false;

@@ -2,6 +2,7 @@
 
 #include "core/dialogs.h"
 #include "core/localfiles.h"
+#include "core/progress.h"
 #include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
 
@@ -63,10 +64,12 @@ ImageProcessor::ImageProcessor() = default;
 
 ImageProcessor::~ImageProcessor() = default;
 
-bool ImageProcessor::loadImage(const QString& fileName)
+bool ImageProcessor::loadImage(const QString& fileName, ProgressReport* progress)
 {
     QString why;
-    const QImage picture = readPictureFile(fileNameBytes(fileName), &why);
+    const QImage picture = readPictureFile(fileNameBytes(fileName), &why, progress);
+    if (progress && progress->stopped())
+        return false;
     m_refusedSize = QSize();
     if (picture.isNull()) {
         QString text = QCoreApplication::translate("TavoMain", "Failed to load ") +
@@ -85,15 +88,24 @@ bool ImageProcessor::loadImage(const QString& fileName)
     return true;
 }
 
-bool ImageProcessor::saveImage(const QString& fileName) const
+bool ImageProcessor::saveImage(const QString& fileName, ProgressReport* progress) const
 {
     if (m_workingImage.isNull())
         return false;
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
-    return writer.write(m_workingImage) && file.commit();
+    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
+    // Only a BMP's size is known beforehand: three bytes a pixel, rows padded.
+    const qint64 expected =
+        format == "bmp" ? (qint64(m_workingImage.width()) * 3 + 3) / 4 * 4 * m_workingImage.height()
+                        : 0;
+    ProgressDevice counted(&file, expected, progress);
+    if (progress && !counted.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    QImageWriter writer(progress ? static_cast<QIODevice*>(&counted) : &file, format);
+    // An uncommitted file is removed, and an older one stays as it was.
+    return writer.write(m_workingImage) && !(progress && progress->stopped()) && file.commit();
 }
 
 void ImageProcessor::adoptImage(const QImage& image)
