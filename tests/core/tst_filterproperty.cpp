@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -189,16 +188,6 @@ const struct
     {"soften", &ImageProcessor::softenImage, referenceSoften},
 };
 
-bool sameWords(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size() || a.format() != b.format())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0)
-            return false;
-    return true;
-}
-
 } // namespace
 
 // Every filter against a plain per-pixel version written straight from its
@@ -253,10 +242,10 @@ private slots:
             QVERIFY2(before.isNull() || before.depth() == 32, what);
             QVERIFY2(processor.effectiveThreshold() == referenceThreshold(before, settings), what);
             (processor.*filters[filter].run)();
-            QVERIFY2(sameWords(std::as_const(processor).workingImage(),
-                               filters[filter].reference(before, settings)),
+            QVERIFY2(pictures::sameWords(std::as_const(processor).workingImage(),
+                                         filters[filter].reference(before, settings)),
                      what);
-            QVERIFY2(sameWords(processor.sourceImage(), before), what);
+            QVERIFY2(pictures::sameWords(processor.sourceImage(), before), what);
         }
     }
 };

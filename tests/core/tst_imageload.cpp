@@ -49,17 +49,6 @@ void putSize(QByteArray& bytes, int offset, quint32 value, int size)
         bytes[offset + i] = char(value >> (8 * (size - 1 - i % size)));
 }
 
-quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 } // namespace
 
 void TestImageLoad::loadsEveryDecodedFormat_data()
@@ -125,12 +114,7 @@ void TestImageLoad::badFiles_data()
     QTest::addColumn<QByteArray>("contents");
 
     const QByteArray png = encoded(pictures::randomImage(64, 64, 3), "PNG");
-    // Valid headers claiming a huge size over tiny image data.
-    QByteArray hugePng = encoded(pictures::randomImage(2, 2, 1), "PNG");
-    putSize(hugePng, 16, 100000, 4); // after signature, chunk length and "IHDR"
-    const quint32 crc = crc32(hugePng.mid(12, 17));
-    for (int i = 0; i < 4; ++i)
-        hugePng[29 + i] = char(crc >> (24 - 8 * i));
+    // A valid header claiming a huge size over tiny image data.
     QByteArray hugeJpeg = encoded(pictures::randomImage(8, 8, 1), "JPEG");
     putSize(hugeJpeg, hugeJpeg.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 65000, 2);
     // A null contents means no file at all.
@@ -138,7 +122,6 @@ void TestImageLoad::badFiles_data()
     QTest::newRow("zero bytes") << "empty.png" << QByteArray("");
     QTest::newRow("truncated PNG") << "truncated.png" << png.left(png.size() / 2);
     QTest::newRow("text named .jpg") << "notes.jpg" << QByteArray("just some text\n");
-    QTest::newRow("PNG claiming 100000 x 100000") << "huge.png" << hugePng;
     QTest::newRow("JPEG claiming 65000 x 65000") << "huge.jpg" << hugeJpeg;
 }
 

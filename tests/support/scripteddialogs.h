@@ -16,7 +16,8 @@ class ScriptedDialogs final : public Dialogs
 public:
     enum Kind { Critical, Information, Question, OpenFile, SaveFile };
 
-    struct Prompt {
+    struct Prompt
+    {
         Kind kind;
         QString title;   // the caption for file dialogs
         QString text;    // the filter for file dialogs
