@@ -1,13 +1,9 @@
-// Long random command sequences on the real window. Every command is given
-// through its widget (buttons, keys, menu entries, scripted dialog answers)
-// on pictures of every pixel format a decoder delivers, broken files among
-// them, and after every step the window must hold together: exactly the
-// dialogs foreseen, 32-bit pictures, the view showing the working picture,
-// files saved at its size, Scale and zoom steps fitting their box.
-//
-// Each sequence has its own seed (base seed + index), so a failure names the
-// one seed that replays it:
-//   TAVO_FUZZ_SEED=<seed> TAVO_FUZZ_COUNT=1 tst_commandfuzz
+// Long random command sequences on the real window, every command given
+// through its widget, on pictures of every pixel format a decoder delivers
+// and broken files. After every step the window must hold together: exactly
+// the dialogs foreseen, 32-bit pictures, the view showing the working
+// picture, files saved at its size, geometry and zoom steps fitting their box.
+// A failure names its seed: TAVO_FUZZ_SEED=<seed> TAVO_FUZZ_COUNT=1 replays it.
 
 #include "tavomaintest.h"
 
@@ -16,7 +12,6 @@
 #include <QAction>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
@@ -42,12 +37,10 @@ constexpr int defaultCount = 2000;
 
 namespace {
 
-// The room Scale, Fit and Crop fit the picture into: the layout's own would
-// make every step after a Scale slow. Some leave no room at all.
+// Small rooms for Scale, Fit and Crop (the layout's own makes every step after
+// a Scale slow); some leave no room at all.
 const QSize viewAreas[] = {QSize(48, 36), QSize(30, 50), QSize(64, 9), QSize(7, 40),
                            QSize(1, 1),   QSize(0, 20),  QSize(20, -5)};
-const QStringList filterNames =
-    QString("Gray Binary Dither Inverse Relief Pulverize Outline Soften").split(' ');
 // In range, on and beyond the bounds of the threshold and the parameters, and not numbers.
 const QStringList texts =
     QString("0|1|15|100|101|150.01|255|256|500|2001|10001|0.09|0.4|-1|abc|| 30 |1e2|nan|3,5")
@@ -60,8 +53,8 @@ template <typename T> QString shown(const T& value)
     return text;
 }
 
-// A failing seed must be known even when the process dies.
-char currentStep[128] = "";
+// A sequence that kills the process must still name its seed.
+char currentStep[96] = "";
 
 void installCrashNote()
 {
@@ -82,17 +75,15 @@ int setting(const char* name, int fallback)
     return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
 }
 
-// Scaled with its aspect kept: the picture fits the box and reaches it in
-// one direction (or is one pixel thin), or is empty when the box or the
-// picture it came from is.
+// Scaled with its aspect kept: fits the box and reaches it in one direction
+// (or is one pixel thin); empty only when the box or its origin is.
 bool fitsBox(const QSize& picture, const QSize& box, const QSize& from)
 {
-    if (picture.isEmpty())
-        return box.isEmpty() || from.isEmpty();
-    return !box.isEmpty() && !from.isEmpty() &&
-           (picture.boundedTo(box) == picture &&
-            (picture.width() == box.width() || picture.height() == box.height() ||
-             picture.width() == 1 || picture.height() == 1));
+    if (picture.isEmpty() || box.isEmpty() || from.isEmpty())
+        return picture.isEmpty() && (box.isEmpty() || from.isEmpty());
+    return picture.boundedTo(box) == picture &&
+           (picture.width() == box.width() || picture.height() == box.height() ||
+            picture.width() == 1 || picture.height() == 1);
 }
 
 class Sequence
@@ -112,15 +103,11 @@ public:
         get("lblWidth")->setMaximumWidth(qMax(0, area.width() + 20));
         get("lblHeight")->setMaximumHeight(qMax(0, area.height() + below + 20));
         QApplication::processEvents();
-
-        const int steps = 10 + rng.bounded(70);
-        for (stepIndex = 0; stepIndex < steps; ++stepIndex) {
-            std::snprintf(currentStep, sizeof currentStep,
-                          "\ncommand fuzz died at seed %llu step %d\n",
-                          static_cast<unsigned long long>(seed), stepIndex);
+        for (int steps = 10 + rng.bounded(70); stepIndex < steps; ++stepIndex) {
+            std::snprintf(currentStep, sizeof currentStep, "\ncommand fuzz died: seed %llu\n",
+                          static_cast<unsigned long long>(seed));
             if (!step() || !checkPrompts() || !checkState())
-                return QString("seed %1, step %2: %3\nreplay with TAVO_FUZZ_SEED=%1 "
-                               "TAVO_FUZZ_COUNT=1\nlast steps:\n  %4")
+                return QString("seed %1, step %2: %3\nlast steps:\n  %4")
                     .arg(seed)
                     .arg(stepIndex)
                     .arg(failure, trail.mid(qMax(0, trail.size() - 20)).join("\n  "));
@@ -148,33 +135,31 @@ private:
     // The next Open's file: a picture, something broken, or none (cancelled).
     QString writeOpenFile()
     {
-        static const char* const writers[] = {"PNG", "BMP", "JPEG"};
         const int kind = rng.bounded(20);
-        if (kind == 0)
-            return QString();
-        const QString name = path(QStringList{".png", ".bmp", ".jpg"}[rng.bounded(3)]);
-        if (kind <= 3) {
-            // No file, an empty one, noise, or a BMP cut short.
-            const int broken = rng.bounded(4);
-            note(QString("broken file (%1)").arg(broken));
-            QFile file(name);
-            if (broken == 3 && pictures::randomImage(9, 9, rng.next()).save(name, "BMP"))
-                QFile::resize(name, 40 + rng.bounded(int(QFileInfo(name).size()) - 40));
-            else if (broken != 0 && file.open(QIODevice::WriteOnly))
-                file.write(broken == 2 ? QByteArray::fromHex("0123456789abcdef") : "");
+        const QString name = kind ? path(QStringList{".png", ".bmp", ".jpg"}[rng.bounded(3)]) : "";
+        if (kind == 0 || kind > 3) {
+            static const QSize larger[] = {QSize(64, 48), QSize(48, 64), QSize(300, 1),
+                                           QSize(1, 300)};
+            const QSize size =
+                kind == 4 ? larger[rng.bounded(4)] : QSize(1 + rng.bounded(9), 1 + rng.bounded(9));
+            const QList<QImage::Format> formats = pictures::decoderFormats();
+            const QImage::Format format = formats[rng.bounded(formats.size())];
+            const char* writer = QList<const char*>{"PNG", "BMP", "JPEG"}[rng.bounded(3)];
+            note(QString("%1 %2 as %3").arg(shown(size), shown(format), writer));
+            QImage picture =
+                pictures::randomImage(size.width(), size.height(), rng.next(), rng.bounded(2));
+            if (kind && !picture.convertToFormat(format).save(name, writer))
+                qFatal("cannot write %s", qPrintable(trail.last()));
             return name;
         }
-        static const QSize larger[] = {QSize(64, 48), QSize(48, 64), QSize(300, 1), QSize(1, 300)};
-        const QSize size =
-            kind == 4 ? larger[rng.bounded(4)] : QSize(1 + rng.bounded(9), 1 + rng.bounded(9));
-        const QList<QImage::Format> formats = pictures::decoderFormats();
-        const QImage::Format format = formats[rng.bounded(formats.size())];
-        const int writer = rng.bounded(3); // now and then not the suffix's
-        note(QString("%1 %2 as %3").arg(shown(size), shown(format), writers[writer]));
-        if (!pictures::randomImage(size.width(), size.height(), rng.next(), rng.bounded(2))
-                 .convertToFormat(format)
-                 .save(name, writers[writer]))
-            qFatal("cannot write %s", qPrintable(trail.last()));
+        // No file, an empty one, noise, or a BMP cut short.
+        const int broken = rng.bounded(4);
+        note(QString("broken file (%1)").arg(broken));
+        QFile file(name);
+        if (broken == 3 && pictures::randomImage(9, 9, rng.next()).save(name, "BMP"))
+            QFile::resize(name, 40 + rng.bounded(int(QFileInfo(name).size()) - 40));
+        else if (broken != 0 && file.open(QIODevice::WriteOnly))
+            file.write(broken == 2 ? QByteArray::fromHex("0123456789abcdef") : "");
         return name;
     }
 
@@ -187,24 +172,20 @@ private:
         const QImage decoded = name.isEmpty() ? QImage() : reader.read();
         answer(name);
         press(rng.bounded(2) ? "actionOpen" : "btnOpen");
-        if (!name.isEmpty()) {
-            opened = true;
-            source = decoded.size();
-            QFile::remove(name);
-        }
+        if (!name.isEmpty())
+            opened = true, source = decoded.size(), QFile::remove(name);
         return true;
     }
 
     bool save()
     {
-        static const char* const suffixes[] = {".png", ".bmp", ".jpg", ".xyz", ""};
         const int choice = rng.bounded(6);
-        const QString name = choice == 5 ? QString() : path(suffixes[choice]);
+        const QString name =
+            choice == 5 ? "" : path(QStringList{".png", ".bmp", ".jpg", ".xyz", ""}[choice]);
         answer(name);
         press("actionSave");
         const bool written = !name.isEmpty() && !image().isNull() && choice < 3;
-        if (!checkPrompts() ||
-            (!name.isEmpty() && !same("a file saved", QFile::exists(name), written)) || !written)
+        if (!checkPrompts() || !same("a file saved", QFile::exists(name), written) || !written)
             return failure.isEmpty();
         const QSize saved = QImage(name).size();
         QFile::remove(name);
@@ -214,7 +195,7 @@ private:
     bool gcode()
     {
         const int choice = rng.bounded(8); // 0 cancel, 1 unwritable folder, else a good path
-        const QString name = choice == 0   ? QString()
+        const QString name = choice == 0   ? ""
                              : choice == 1 ? QDir(folder).filePath("no folder/out.gcode")
                                            : path(".gcode");
         if (opened)
@@ -222,13 +203,13 @@ private:
         const QSize before = image().size();
         press("btnGcode");
         // A refusal asks for no file; which texts are refused has its own tests.
-        const QList<ScriptedDialogs::Prompt>& seen = dialogs.prompts();
-        if (!seen.isEmpty() && seen[0].title == "Invalid Parameters")
-            return checkPrompts(1);
-        QFile::remove(name);
-        if (choice == 1 && QDir(folder).exists("no folder"))
-            return fail("a folder was created for the G-code file");
-        return same("size after Gcode", image().size(), before);
+        const bool refused = dialogs.prompts().value(0).title == "Invalid Parameters";
+        if (!checkPrompts(refused ? 1 : 0))
+            return false;
+        if (choice > 1)
+            QFile::remove(name);
+        return same("a folder made for the file", QDir(folder).exists("no folder"), false) &&
+               same("size after Gcode", image().size(), before);
     }
 
     bool geometry()
@@ -237,15 +218,14 @@ private:
         const int command = rng.bounded(5);
         note(shown(before) + " in the view's " + shown(area));
         if (command < 3) {
-            static const char* const names[] = {"btnCrop", "btnScale", "btnFit"};
-            press(names[command]);
+            const char* name = QList<const char*>{"btnCrop", "btnScale", "btnFit"}[command];
+            press(name);
             const QSize now = image().size(), cropped = before.boundedTo(area);
-            const bool fine =
-                !opened ||
-                (command == 0   ? now == (cropped.isEmpty() ? QSize(0, 0) : cropped)
-                 : command == 1 ? fitsBox(now, area, before)
-                                : now == (before.isEmpty() || area.isEmpty() ? QSize(0, 0) : area));
-            return fine || fail(QString("%1 gave %2").arg(names[command], shown(now)));
+            const bool fits =
+                command == 0   ? now == (cropped.isEmpty() ? QSize(0, 0) : cropped)
+                : command == 1 ? fitsBox(now, area, before)
+                               : now == (before.isEmpty() || area.isEmpty() ? QSize(0, 0) : area);
+            return !opened || fits || fail(QString("%1 gave %2").arg(name, shown(now)));
         }
         if (command == 3) {
             const bool ok = rng.bounded(2), asks = opened && before.height() < before.width();
@@ -257,39 +237,28 @@ private:
         }
         // Back to the source, through a zoom step to 100 when the zoom was elsewhere.
         press("btnReset");
-        if (opened)
-            percent = 100;
+        percent = opened ? 100 : percent;
         return !opened || fitsBox(image().size(), source, source) ||
                fail("Reset gave " + shown(image().size()));
     }
 
-    // Which keys run a zoom step has its own tests; here a step must start
-    // from the source and fit its box.
+    // Which keys run a zoom step has its own tests; here a changed zoom must
+    // scale the source into its box.
     bool zoom()
     {
         auto* spin = get<QSpinBox>("spbSize");
         auto* slider = get<QSlider>("sldSize");
         const int value = 10 + rng.bounded(92); // the slider goes one beyond the spin box
-        switch (rng.bounded(4)) {
-        case 0:
-            key(spin, QVector<Qt::Key>{Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp,
-                                       Qt::Key_PageDown}[value % 4]);
-            break;
-        case 1:
+        if (value % 3 == 0) {
             typeInto(spin, QString::number(value));
-            if (value % 2)
-                key(spin, Qt::Key_Return);
-            break;
-        case 2:
+            key(spin, Qt::Key_Return);
+        } else if (value % 3 == 1) {
+            key(spin, QList<Qt::Key>{Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Down}[rng.bounded(3)]);
+        } else if (opened) { // a disabled slider would move all the same
             note(QString("slider dragged to %1").arg(value));
-            if (opened) { // a disabled slider would move all the same
-                slider->setSliderDown(true);
-                slider->setSliderPosition(value);
-                slider->setSliderDown(false);
-            }
-            break;
-        default:
-            key(slider, value % 2 ? Qt::Key_Right : Qt::Key_Left);
+            slider->setSliderDown(true);
+            slider->setSliderPosition(value);
+            slider->setSliderDown(false);
         }
         const int now = spin->value(), was = percent;
         percent = now;
@@ -298,29 +267,25 @@ private:
                fail(QString("zoom %1 gave %2").arg(now).arg(shown(image().size())));
     }
 
-    // Filters, the threshold and the G-code panel: they only must not break anything.
+    // Filters, the threshold and the G-code panel only must not break anything.
     bool setting()
     {
         static const char* const fields[] = {"txtThreshold", "txtParam2", "txtParam3", "txtParam4",
                                              "txtParam5"};
-        const bool flag = rng.bounded(2);
-        switch (rng.bounded(8)) {
-        case 0:
+        static const QStringList filters =
+            QString("Gray Binary Dither Inverse Relief Pulverize Outline Soften").split(' ');
+        const int choice = rng.bounded(8);
+        if (choice == 0) {
             press(QStringList{"ckbThreshold", "btnCnc", "btnLaser"}[rng.bounded(3)]);
-            break;
-        case 1:
-            key(get(flag ? "cmbParam1" : "cmbType"), rng.bounded(2) ? Qt::Key_Down : Qt::Key_Up);
-            break;
-        case 2:
-        case 3: {
+        } else if (choice == 1) {
+            key(get(rng.bounded(2) ? "cmbParam1" : "cmbType"),
+                rng.bounded(2) ? Qt::Key_Down : Qt::Key_Up);
+        } else if (choice < 4) {
             QWidget* field = get(fields[rng.bounded(5)]);
             typeInto(field, texts[rng.bounded(texts.size())]);
-            if (flag)
-                key(field, Qt::Key_Return);
-            break;
-        }
-        default:
-            press((flag ? "action" : "btn") + filterNames[rng.bounded(8)]);
+            key(field, Qt::Key_Return);
+        } else {
+            press(QString(choice % 2 ? "action" : "btn") + filters[rng.bounded(8)]);
         }
         return true;
     }
@@ -357,7 +322,7 @@ private:
     void press(const QString& name)
     {
         note(name);
-        if (auto* button = qobject_cast<QAbstractButton*>(objects.value(name)))
+        if (auto* button = get<QAbstractButton>(name))
             button->click();
         else
             get<QAction>(name)->trigger();
@@ -399,8 +364,7 @@ private:
     QHash<QString, QObject*> objects;
     bool opened = false; // the first Open enables the controls for good
     QSize source{0, 0};
-    int percent = 100;
-    int stepIndex = 0;
+    int percent = 100, stepIndex = 0;
     QStringList trail;
     QString failure;
 };
@@ -412,21 +376,16 @@ class CommandFuzzTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        silenceOffscreenNoise();
-        installCrashNote();
-    }
+    void initTestCase() { silenceOffscreenNoise(), installCrashNote(); }
 
     void randomSequences()
     {
         const std::uint64_t base = std::uint64_t(setting("TAVO_FUZZ_SEED", 20240611));
-        const int count = setting("TAVO_FUZZ_COUNT", defaultCount);
         // In memory where possible: every G-code file is synced on commit.
         const QString shm = "/dev/shm";
         QTemporaryDir dir((QFileInfo(shm).isWritable() ? shm : QDir::tempPath()) + "/fuzz-XXXXXX");
         QVERIFY(dir.isValid());
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < setting("TAVO_FUZZ_COUNT", defaultCount); ++i) {
             const QString failure = Sequence(base + std::uint64_t(i), dir.path()).run();
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
         }

@@ -63,14 +63,6 @@ private slots:
     void slider();
 
 private:
-    void open(const QImage& picture)
-    {
-        const QString path = dir->filePath(QString("picture%1.png").arg(dialogs->prompts().size()));
-        QVERIFY(picture.save(path));
-        openPicture(*window, *dialogs, path);
-        QCOMPARE(working(), picture);
-        dialogs->clear();
-    }
     void invert() { processor().workingImage()->invertPixels(); }
     void drag(int position)
     {
@@ -78,12 +70,6 @@ private:
         sldSize()->setSliderPosition(position);
         sldSize()->setSliderDown(false);
     }
-    void click(const char* name)
-    {
-        QTest::mouseClick(widget<QPushButton>(*window, name), Qt::LeftButton);
-    }
-    ImageProcessor& processor() const { return TavoMainTest::imageProcessor(*window); }
-    const QImage& working() const { return TavoMainTest::workingImage(*window); }
     QCheckBox* ckbThreshold() const { return widget<QCheckBox>(*window, "ckbThreshold"); }
     QLineEdit* txtThreshold() const { return widget<QLineEdit>(*window, "txtThreshold"); }
     QSpinBox* spbSize() const { return widget<QSpinBox>(*window, "spbSize"); }
@@ -127,7 +113,7 @@ void PictureCommandsTest::filterCommand()
     const FilterCommand& command = filterCommands[index];
 
     const QImage picture = pictures::randomImage(48, 32, 1);
-    open(picture);
+    openImage(picture);
     invert();
     const QImage before = working();
 
@@ -153,7 +139,7 @@ void PictureCommandsTest::filterCommand()
 
 void PictureCommandsTest::thresholdControls()
 {
-    open(pictures::randomImage(20, 10, 2));
+    openImage(pictures::randomImage(20, 10, 2));
     QCOMPARE(thresholdState(), "automatic, field locked, processor automatic at 127");
     QTest::keyClick(ckbThreshold(), Qt::Key_Space);
     QCOMPARE(thresholdState(), "manual, field open, processor manual at 127");
@@ -209,7 +195,7 @@ void PictureCommandsTest::fitToView()
     QFETCH(QSize, result);
 
     const QImage source = pictures::randomImage(picture.width(), picture.height(), 4);
-    open(source);
+    openImage(source);
     QVERIFY2(setViewArea(*window, QSize(620, 420)), "the window cannot offer that view area");
     invert();
     const QImage processed = working();
@@ -239,7 +225,7 @@ void PictureCommandsTest::rotate()
     QFETCH(int, answer);
 
     const QImage source = pictures::randomImage(picture.width(), picture.height(), 5);
-    open(source);
+    openImage(source);
     invert();
     const QImage before = working();
     widget<QLabel>(*window, "lblSize")->setText("stale");
@@ -287,7 +273,7 @@ void PictureCommandsTest::reset()
     QFETCH(bool, rotate);
     QFETCH(QImage, reset);
 
-    open(pictures::randomImage(1000, 500, 9));
+    openImage(pictures::randomImage(1000, 500, 9));
     QVERIFY(setViewArea(*window, QSize(620, 420)));
     spbSize()->setValue(zoom);
     click("btnGray");
@@ -336,7 +322,7 @@ void PictureCommandsTest::sizeReadout()
     QFETCH(QString, text);
     QFETCH(bool, tooLarge);
 
-    open(pictures::randomImage(picture.width(), picture.height(), 1));
+    openImage(pictures::randomImage(picture.width(), picture.height(), 1));
     widget<QComboBox>(*window, "cmbParam1")->setCurrentText(pitch);
     QCOMPARE(widget<QLabel>(*window, "lblSize")->text(), "Size = " + text);
     QCOMPARE(widget<QLabel>(*window, "lblSize")->palette().color(QPalette::WindowText),
@@ -364,7 +350,7 @@ void PictureCommandsTest::zoom()
     QFETCH(bool, rotated);
     QFETCH(QSize, expected);
 
-    open(pictures::randomImage(source.width(), source.height(), 2));
+    openImage(pictures::randomImage(source.width(), source.height(), 2));
     TavoMainTest::setRotated(*window, rotated);
     spbSize()->setValue(percent);
     QCOMPARE(working().size(), expected);
@@ -377,7 +363,7 @@ void PictureCommandsTest::zoom()
 void PictureCommandsTest::slider()
 {
     const QImage source = pictures::randomImage(200, 100, 6);
-    open(source);
+    openImage(source);
     invert();
     const QImage processed = working();
     drag(101);

@@ -248,6 +248,41 @@ private slots:
             QVERIFY2(pictures::sameWords(processor.sourceImage(), before), what);
         }
     }
+
+    // What the references cannot tell, sharing the product's gray level and
+    // restarting Pulverize's stream for every picture.
+    void grayLevelRule_data()
+    {
+        QTest::addColumn<QRgb>("pixel");
+        QTest::addColumn<int>("level");
+        QTest::newRow("white") << qRgb(255, 255, 255) << 255;
+        QTest::newRow("red") << qRgb(255, 0, 0) << 76;
+        QTest::newRow("green") << qRgb(0, 255, 0) << 150;
+        QTest::newRow("blue") << qRgb(0, 0, 255) << 28;
+        // 0.3 R + 0.59 G + 0.11 B + 0.1 is whole here; the roundings decide.
+        QTest::newRow("whole 6 rounds down") << qRgb(0, 10, 0) << 5;
+        QTest::newRow("whole 7 rounds down") << qRgb(0, 2, 52) << 6;
+        QTest::newRow("alpha ignored") << qRgba(0, 10, 0, 0) << 5;
+    }
+
+    void grayLevelRule()
+    {
+        QFETCH(QRgb, pixel);
+        QFETCH(int, level);
+        QCOMPARE(grayLevel(pixel), level);
+    }
+
+    void pulverizeStreamGoesOn()
+    {
+        ImageProcessor processor;
+        processor.seedRandom(7);
+        processor.adoptImage(pictures::randomImage(30, 25, 9));
+        processor.pulverizeImage();
+        const QImage first = std::as_const(processor).workingImage();
+        processor.resetImage();
+        processor.pulverizeImage();
+        QVERIFY(std::as_const(processor).workingImage() != first); // new offsets
+    }
 };
 
 QTEST_APPLESS_MAIN(TestFilterProperty)

@@ -118,13 +118,9 @@ void TestValidate::validate()
     GcodeGenerator generator;
     generator.paramValues = {"0.16", values[0], values[1], values[2], values[3]};
     QCOMPARE(generator.validate(type), message.isEmpty());
-    QStringList shown;
-    for (const ScriptedDialogs::Prompt& prompt : dialogs.prompts())
-        shown << QString("%1 %2: %3").arg(int(prompt.kind)).arg(prompt.title, prompt.text);
-    QCOMPARE(shown, message.isEmpty() ? QStringList()
-                                      : QStringList(QString("%1 Invalid Parameters: %2")
-                                                        .arg(int(ScriptedDialogs::Critical))
-                                                        .arg(message)));
+    QCOMPARE(dialogs.log(), message.isEmpty()
+                                ? QStringList()
+                                : QStringList("critical Invalid Parameters: " + message));
 }
 
 QTEST_GUILESS_MAIN(TestValidate)
