@@ -1,4 +1,5 @@
-// The window with the user's answers scripted: exit, hover, Open, Save, types.
+// The window with the user's answers scripted: exit, hover, Open, Save, types,
+// and the slots the form connects by name.
 
 #include "tavomaintest.h"
 
