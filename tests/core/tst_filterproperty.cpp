@@ -38,21 +38,24 @@ int referenceThreshold(const QImage& image, const Settings& settings)
     return int(sum / double(image.width() * image.height()) + 0.1);
 }
 
-QImage referenceGray(QImage image, const Settings&)
+// Each pixel replaced by what rule makes of it alone.
+template <typename Rule> QImage eachPixel(QImage image, Rule rule)
 {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, 0xFF000000u | QRgb(grayLevel(image.pixel(x, y))) * 0x010101u);
+            image.setPixel(x, y, rule(image.pixel(x, y)));
     return image;
+}
+
+QImage referenceGray(QImage image, const Settings&)
+{
+    return eachPixel(image, [](QRgb p) { return 0xFF000000u | QRgb(grayLevel(p)) * 0x010101u; });
 }
 
 QImage referenceBinary(QImage image, const Settings& settings)
 {
     const int t = referenceThreshold(image, settings);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, grayLevel(image.pixel(x, y)) > t ? 0xFFFFFFFFu : 0xFF000000u);
-    return image;
+    return eachPixel(image, [t](QRgb p) { return grayLevel(p) > t ? 0xFFFFFFFFu : 0xFF000000u; });
 }
 
 QImage referenceDither(QImage image, const Settings& settings)
@@ -96,10 +99,7 @@ QImage referenceDither(QImage image, const Settings& settings)
 
 QImage referenceInverse(QImage image, const Settings&)
 {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, 0xFF000000u | ~image.pixel(x, y));
-    return image;
+    return eachPixel(image, [](QRgb p) { return 0xFF000000u | ~p; });
 }
 
 QImage referenceRelief(QImage image, const Settings&)
