@@ -75,15 +75,18 @@ int setting(const char* name, int fallback)
     return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
 }
 
-// Scaled with its aspect kept: fits the box and reaches it in one direction
-// (or is one pixel thin); empty only when the box or its origin is.
+// Scaled with its aspect kept: fits the box and reaches it in one direction,
+// the other side true to the aspect within a pixel (a picture is at least
+// one pixel thin); empty only when the box or its origin is.
 bool fitsBox(const QSize& picture, const QSize& box, const QSize& from)
 {
     if (picture.isEmpty() || box.isEmpty() || from.isEmpty())
         return picture.isEmpty() && (box.isEmpty() || from.isEmpty());
+    const double skew =
+        double(picture.width()) * from.height() - double(picture.height()) * from.width();
     return picture.boundedTo(box) == picture &&
-           (picture.width() == box.width() || picture.height() == box.height() ||
-            picture.width() == 1 || picture.height() == 1);
+           (picture.width() == box.width() || picture.height() == box.height()) &&
+           qAbs(skew) <= qMax(from.width(), from.height());
 }
 
 class Sequence
@@ -238,8 +241,7 @@ private:
         // Back to the source, through a zoom step to 100 when the zoom was elsewhere.
         press("btnReset");
         percent = opened ? 100 : percent;
-        return !opened || fitsBox(image().size(), source, source) ||
-               fail("Reset gave " + shown(image().size()));
+        return !opened || fitsSource(source) || fail("Reset gave " + shown(image().size()));
     }
 
     // Which keys run a zoom step has its own tests; here a changed zoom must
@@ -263,8 +265,15 @@ private:
         const int now = spin->value(), was = percent;
         percent = now;
         const QSize box(int(now / 100.0 * source.width()), int(now / 100.0 * source.height()));
-        return !opened || now == was || fitsBox(image().size(), box, source) ||
+        return !opened || now == was || fitsSource(box) ||
                fail(QString("zoom %1 gave %2").arg(now).arg(shown(image().size())));
+    }
+
+    // A zoom step's result: the source, turned when it was rotated, scaled into box.
+    bool fitsSource(const QSize& box)
+    {
+        return fitsBox(image().size(), box, source) ||
+               fitsBox(image().size(), box, source.transposed());
     }
 
     // Filters, the threshold and the G-code panel only must not break anything.
