@@ -68,6 +68,17 @@ private slots:
     void save();
     void gcodeTypeFollowsCommands();
 
+    // The panels wait for a picture; the settings column is capped from the
+    // designed width, not the screen's.
+    void beforeAnyPicture()
+    {
+        QVERIFY(!widget(*window, "controlWidget")->isEnabled());
+        QVERIFY(!widget(*window, "imageWidget")->isEnabled());
+        window->showNormal();
+        window->resize(1900, 1000);
+        QTRY_COMPARE(widget(*window, "settingWidget")->width(), 340);
+    }
+
     // connectSlotsByName only warns about a slot without its object or
     // signal: a renamed widget would leave its command silently dead.
     void everySlotHasItsSignal()
