@@ -6,6 +6,7 @@
 #include <QList>
 #include <QQueue>
 #include <QString>
+#include <QStringList>
 
 // A Dialogs implementation for tests: every prompt is recorded, and answers
 // come from queues the test fills beforehand, so nothing ever blocks.
@@ -16,7 +17,8 @@ class ScriptedDialogs final : public Dialogs
 public:
     enum Kind { Critical, Information, Question, OpenFile, SaveFile };
 
-    struct Prompt {
+    struct Prompt
+    {
         Kind kind;
         QString title;   // the caption for file dialogs
         QString text;    // the filter for file dialogs
@@ -34,6 +36,9 @@ public:
     void answerFileName(const QString& fileName) { m_fileNames.enqueue(fileName); }
 
     const QList<Prompt>& prompts() const { return m_prompts; }
+    // One line per prompt, "<kind> <title>: <text>", so that a whole exchange
+    // compares at once; kinds are critical, information, question, open, save.
+    QStringList log() const;
     int unexpectedPrompts() const { return m_unexpected; }
     // Queued answers nobody asked for: a prompt that should have appeared did not.
     int unusedAnswers() const { return m_answers.size() + m_fileNames.size(); }
