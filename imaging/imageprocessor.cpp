@@ -2,6 +2,7 @@
 
 #include "core/dialogs.h"
 #include "imaging/pixelbuffer.h"
+#include "imaging/pngwriter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -33,9 +34,11 @@ QImage readPicture(const QString& fileName)
     // success. Decoding into a zero-filled picture of the claimed size, which
     // they fill in place, leaves the rows they never reached black instead of
     // whatever the memory held before.
+    // The decoders reuse a picture of the right size and format, so a large
+    // one lands straight in huge-page memory (see newPicture).
     QImage picture;
     if (claimed.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
-        picture = QImage(claimed, reader.imageFormat());
+        picture = newPicture(claimed.width(), claimed.height(), reader.imageFormat());
         picture.fill(0);
     }
     if (!reader.read(&picture))
@@ -104,7 +107,10 @@ bool ImageProcessor::saveImage(const QString& fileName) const
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
+    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
+    if (format == "png")
+        return png::write(m_workingImage, &file) && file.commit();
+    QImageWriter writer(&file, format);
     return writer.write(m_workingImage) && file.commit();
 }
 

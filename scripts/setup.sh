@@ -8,7 +8,7 @@ TAVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAVO_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev
-    libbenchmark-dev
+    libbenchmark-dev zlib1g-dev
     xvfb xauth xdotool imagemagick fonts-liberation
     openbox wmctrl x11-utils
 )
