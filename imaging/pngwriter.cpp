@@ -198,7 +198,8 @@ bool writeChunk(QIODevice* device, const char type[4], const uchar* data, std::s
     qToBigEndian<quint32>(quint32(size), head);
     std::copy(type, type + 4, head + 4);
     uLong crc = crc32(0, head + 4, 4);
-    crc = crc32_z(crc, data, size);
+    if (size > 0) // zlib answers 0 for a null buffer
+        crc = crc32_z(crc, data, size);
     uchar tail[4];
     qToBigEndian<quint32>(quint32(crc), tail);
     return device->write(reinterpret_cast<const char*>(head), 8) == 8 &&
