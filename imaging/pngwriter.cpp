@@ -270,9 +270,10 @@ Kind kindOf(const QImage& source)
     const QImage image = workingPixels(source);
     const bool opaqueFormat = image.format() == QImage::Format_RGB32;
     bool gray = true, mono = true;
-    for (int y = 0; y < image.height(); ++y) {
+    const int width = image.width(), height = image.height();
+    for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const QRgb pixel = opaqueFormat ? line[x] | 0xFF000000u : line[x];
             if (qAlpha(pixel) != 255)
                 return Kind::Rgba;
