@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -23,6 +24,9 @@ using Bytes = std::vector<uchar>;
 // between bands and the dictionary each band starts without cost little,
 // small enough that bands in flight stay a few MiB.
 constexpr std::size_t bandBytes = std::size_t(1) << 20;
+
+// Bands deflated at once, at most.
+constexpr int maxThreads = 8;
 
 // PNG's row filters.
 enum Filter : uchar { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
@@ -223,8 +227,14 @@ bool writeHeader(QIODevice* device, const Layout& layout, int height)
 void deflateBatch(const QImage& image, const Layout& layout, std::vector<Band>& batch)
 {
     std::vector<std::thread> helpers;
-    for (std::size_t i = 1; i < batch.size(); ++i)
-        helpers.emplace_back(deflateBand, std::cref(image), std::cref(layout), std::ref(batch[i]));
+    for (std::size_t i = 1; i < batch.size(); ++i) {
+        try {
+            helpers.emplace_back(deflateBand, std::cref(image), std::cref(layout),
+                                 std::ref(batch[i]));
+        } catch (const std::system_error&) {
+            deflateBand(image, layout, batch[i]); // no thread to be had: here, then
+        }
+    }
     deflateBand(image, layout, batch[0]);
     for (std::thread& helper : helpers)
         helper.join();
@@ -235,7 +245,8 @@ bool writeImageData(QIODevice* device, const QImage& image, const Layout& layout
     const int height = image.height();
     const int bandRows =
         int(std::clamp<std::size_t>(bandBytes / (layout.rowBytes + 1), 1, std::size_t(height)));
-    const int threads = std::max(1, QThread::idealThreadCount());
+    // Each band in flight holds about bandBytes of output.
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, maxThreads);
     // The zlib header: deflate with a 32 KiB window, no preset dictionary.
     static const uchar zlibHeader[2] = {0x78, 0x01};
     if (!writeChunk(device, "IDAT", zlibHeader, 2))
