@@ -20,16 +20,16 @@ namespace {
 
 using Bytes = std::vector<uchar>;
 
-// About this much filtered data per band: large enough that the flush
-// between bands and the dictionary each band starts without cost little,
-// small enough that bands in flight stay a few MiB.
+// About this much filtered data per band: large enough that what each band
+// loses (a flush marker, the history of the band before it) costs little,
+// small enough that the bands in flight hold a few MiB.
 constexpr std::size_t bandBytes = std::size_t(1) << 20;
 
 // Bands deflated at once, at most.
 constexpr int maxThreads = 8;
 
-// PNG's row filters.
-enum Filter : uchar { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
+// The row filters used, by their numbers in PNG.
+enum Filter : uchar { None = 0, Sub = 1, Paeth = 4 };
 
 struct Layout
 {
@@ -97,8 +97,8 @@ int paethPredictor(int left, int up, int upLeft)
     return pb <= pc ? up : upLeft;
 }
 
-// out[0] is the filter byte, out[1..] the filtered row; prev is null on the
-// first row, which PNG treats as a row of zeros.
+// out[0] is the filter byte, out[1..] the filtered row. Only Paeth reads
+// prev, the row above; the first row, which has none, takes Sub.
 void filterRow(Filter filter, const uchar* row, const uchar* prev, std::size_t count, int bpp,
                uchar* out)
 {
@@ -113,16 +113,6 @@ void filterRow(Filter filter, const uchar* row, const uchar* prev, std::size_t c
         std::copy(row, row + lead, to);
         for (std::size_t i = lead; i < count; ++i)
             to[i] = uchar(row[i] - row[i - bpp]);
-        return;
-    case Up:
-        for (std::size_t i = 0; i < count; ++i)
-            to[i] = uchar(row[i] - prev[i]);
-        return;
-    case Average:
-        for (std::size_t i = 0; i < lead; ++i)
-            to[i] = uchar(row[i] - (prev[i] >> 1));
-        for (std::size_t i = lead; i < count; ++i)
-            to[i] = uchar(row[i] - ((row[i - bpp] + prev[i]) >> 1));
         return;
     case Paeth:
         for (std::size_t i = 0; i < lead; ++i)
