@@ -201,6 +201,18 @@ bool writeChunk(QIODevice* device, const char type[4], const uchar* data, std::s
            device->write(reinterpret_cast<const char*>(tail), 4) == 4;
 }
 
+// The resolution, in dots per metre, as Qt's own writer records it.
+bool writeResolution(QIODevice* device, const QImage& image)
+{
+    if (image.dotsPerMeterX() <= 0 && image.dotsPerMeterY() <= 0)
+        return true;
+    uchar resolution[9] = {};
+    qToBigEndian<quint32>(quint32(std::max(0, image.dotsPerMeterX())), resolution);
+    qToBigEndian<quint32>(quint32(std::max(0, image.dotsPerMeterY())), resolution + 4);
+    resolution[8] = 1; // the unit: the metre
+    return writeChunk(device, "pHYs", resolution, sizeof resolution);
+}
+
 bool writeHeader(QIODevice* device, const Layout& layout, int height)
 {
     static const uchar signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -296,7 +308,8 @@ bool write(const QImage& source, QIODevice* device)
     if (image.isNull() || !device)
         return false;
     const Layout layout = layoutOf(kindOf(image), image.width());
-    return writeHeader(device, layout, image.height()) && writeImageData(device, image, layout);
+    return writeHeader(device, layout, image.height()) && writeResolution(device, image) &&
+           writeImageData(device, image, layout);
 }
 
 } // namespace png

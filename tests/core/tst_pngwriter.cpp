@@ -52,6 +52,7 @@ void TestPngWriter::roundTrip()
     if (kind <= int(Kind::Gray)) // gray levels, or black and white only
         image =
             image.convertToFormat(gray, Qt::ThresholdDither).convertToFormat(QImage::Format_RGB32);
+    image.setDotsPerMeterX(2000); // recorded as Qt's writer does
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QCOMPARE(png::write(image, &buffer), !image.isNull());
@@ -60,7 +61,9 @@ void TestPngWriter::roundTrip()
     // Bit depth and colour type: the fewest bytes that hold the pixels.
     const char* header[] = {"0100", "0800", "0802", "0806"};
     QCOMPARE(buffer.data().mid(24, 2).toHex(), QByteArray(header[kind]));
-    QCOMPARE(argb(QImage::fromData(buffer.data(), "PNG")), argb(image));
+    const QImage back = QImage::fromData(buffer.data(), "PNG");
+    QCOMPARE(argb(back), argb(image));
+    QCOMPARE(back.dotsPerMeterX(), 2000);
 }
 
 // Colour filters first, then gray and black-and-white ones: the kind written
