@@ -2,7 +2,12 @@
 # Whole-process timings of tavo convert --save-picture against vips doing the
 # same work on the same files, in one hyperfine run per row.
 #   bench/compare_vips.sh TAVO PHOTO_DIR [RUNS]
-# PHOTO_DIR holds photo.jpg, photo.png, photo.ppm and photo.bmp (6000 x 4000).
+# PHOTO_DIR holds photo.jpg, photo.png, photo.ppm and photo.bmp (6000 x 4000),
+# made from a fractal with grain, which compresses like a photograph:
+#   convert -size 6000x4000 -seed 7 plasma:fractal -blur 0x2 -attenuate 0.3 \
+#       +noise Gaussian -quality 90 photo.jpg
+#   vips copy photo.jpg photo.png; vips copy photo.jpg photo.ppm
+#   convert photo.ppm BMP3:photo.bmp
 set -euo pipefail
 tavo="$1"
 cd "$2"
