@@ -4,6 +4,7 @@
 #include "core/localfiles.h"
 #include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
+#include "imaging/pngwriter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -92,7 +93,10 @@ bool ImageProcessor::saveImage(const QString& fileName) const
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QImageWriter writer(&file, QFileInfo(fileName).suffix().toLower().toLatin1());
+    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
+    if (format == "png")
+        return png::write(m_workingImage, &file) && file.commit();
+    QImageWriter writer(&file, format);
     return writer.write(m_workingImage) && file.commit();
 }
 
