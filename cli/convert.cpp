@@ -471,6 +471,7 @@ private:
             progress(picture, tr("zoom %1 %").arg(*m_settings.zoom));
             processor.zoomFromSource(*m_settings.zoom, false);
         }
+        processor.releaseSource(); // nothing resets here: one picture in memory, not two
         for (const PictureStep& step : m_settings.steps) {
             progress(picture, step.text);
             applyStep(processor, step);

@@ -45,6 +45,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The library dependencies come from the binaries themselves; the form asks
 # for Times New Roman, which fontconfig maps to Liberation Serif.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Named as well for the PNG writer, which calls zlib directly.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "zlib1g")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2 | fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

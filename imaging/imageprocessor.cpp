@@ -5,6 +5,7 @@
 #include "core/progress.h"
 #include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
+#include "imaging/pngwriter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -96,6 +97,8 @@ bool ImageProcessor::saveImage(const QString& fileName, ProgressReport* progress
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
+    if (format == "png")
+        return png::write(m_workingImage, &file, progress) && file.commit();
     // Only a BMP's size is known beforehand: three bytes a pixel, rows padded.
     const qint64 expected =
         format == "bmp" ? (qint64(m_workingImage.width()) * 3 + 3) / 4 * 4 * m_workingImage.height()

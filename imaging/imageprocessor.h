@@ -49,6 +49,10 @@ public:
     bool saveImage(const QString& fileName, ProgressReport* progress = nullptr) const;
 
     void resetImage();
+    // Forgets the source picture: the working picture then owns its pixels
+    // and the first filter changes them in place instead of copying them.
+    // For one-way work that never resets or zooms after this.
+    void releaseSource() { m_sourceImage = QImage(); }
     void cropImage(int width, int height);
     void rotateImage();
     void scaleKeepAspect(int width, int height);

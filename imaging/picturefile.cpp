@@ -123,10 +123,12 @@ QImage readPictureFile(const QByteArray& path, QString* why, ProgressReport* pro
     // Some decoders stop at the end of a file cut short and still report
     // success. Decoding into a zero-filled picture of the claimed size, which
     // they fill in place, leaves the rows they never reached black instead of
-    // whatever the memory held before.
+    // whatever the memory held before. The decoders reuse a picture of the
+    // right size and format, so a large one lands straight in huge-page
+    // memory (see newPicture).
     QImage picture;
     if (claimed.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
-        picture = QImage(claimed, reader.imageFormat());
+        picture = newPicture(claimed.width(), claimed.height(), reader.imageFormat());
         picture.fill(0);
     }
     if (!reader.read(&picture) || (progress && !progress->proceed(1.0)))

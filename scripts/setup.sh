@@ -8,7 +8,7 @@ TAVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # What building the two programs needs.
 TAVO_BUILD_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qtbase5-dev qtbase5-dev-tools
+    qtbase5-dev qtbase5-dev-tools zlib1g-dev
 )
 # What the test suite needs beyond that: the benchmarks are built to keep them
 # compiling, and the end-to-end test drives the window on a virtual X server.

@@ -10,7 +10,7 @@
 // the screenshots, so the default is a fixed one.
 #include "tavomain.h"
 
-#include "core/dialogs.h"
+#include "scripteddialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,7 +27,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QQueue>
 #include <QRadialGradient>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -57,46 +56,6 @@ void check(bool condition, const QString& what)
     if (!condition)
         fail(QStringLiteral("not as the guide shows it: ") + what);
 }
-
-// Answers the window's questions without a modal box: file names from a queue,
-// Ok (or Yes) to every question. A message box the guide does not expect ends
-// the run.
-class GuideDialogs final : public Dialogs
-{
-public:
-    void answerFileName(const QString& fileName) { m_fileNames.enqueue(fileName); }
-    int questionsAsked() const { return m_questions; }
-
-    void critical(const QString& title, const QString& text) override
-    {
-        fail(QStringLiteral("unexpected message \"%1\": %2").arg(title, text));
-    }
-    void information(const QString&, const QString&) override {}
-    Button question(const QString&, const QString&, Buttons buttons, Button) override
-    {
-        ++m_questions;
-        return (buttons & Ok) ? Ok : Yes;
-    }
-    QString getOpenFileName(const QString&, const QString&, const QString&) override
-    {
-        return nextFileName();
-    }
-    QString getSaveFileName(const QString&, const QString&, const QString&) override
-    {
-        return nextFileName();
-    }
-
-private:
-    QString nextFileName()
-    {
-        if (m_fileNames.isEmpty())
-            fail(QStringLiteral("a file dialog nobody expected"));
-        return m_fileNames.dequeue();
-    }
-
-    QQueue<QString> m_fileNames;
-    int m_questions = 0;
-};
 
 // Our own sample: a landscape of gradients and plain shapes. It is lopsided on
 // purpose (peak on the left, sun on the right, house at the bottom left), so
@@ -167,7 +126,7 @@ QImage samplePicture()
 class GuideShots
 {
 public:
-    GuideShots(TavoMain& window, GuideDialogs& dialogs, const QString& outputDir,
+    GuideShots(TavoMain& window, ScriptedDialogs& dialogs, const QString& outputDir,
                const QString& workDir)
         : m_window(window), m_dialogs(dialogs), m_output(outputDir), m_work(workDir)
     {
@@ -200,6 +159,21 @@ private:
     {
         find<QPushButton>(button)->click();
         settle();
+        // Every question and file dialog was foreseen, and no error came.
+        for (const ScriptedDialogs::Prompt& prompt : m_dialogs.prompts())
+            if (prompt.kind == ScriptedDialogs::Critical)
+                fail(
+                    QStringLiteral("unexpected message \"%1\": %2").arg(prompt.title, prompt.text));
+        if (m_dialogs.unexpectedPrompts() != 0 || m_dialogs.unusedAnswers() != 0)
+            fail(QStringLiteral("a dialog nobody expected, or one that did not come"));
+    }
+
+    int questionsAsked() const
+    {
+        int asked = 0;
+        for (const ScriptedDialogs::Prompt& prompt : m_dialogs.prompts())
+            asked += prompt.kind == ScriptedDialogs::Question;
+        return asked;
     }
 
     // Lets layouts and repaints catch up, as a person looking at the window would.
@@ -464,9 +438,10 @@ private:
     {
         freshHalfSize();
         const QImage before = shownPicture();
-        const int asked = m_dialogs.questionsAsked();
+        const int asked = questionsAsked();
+        m_dialogs.answerQuestion(Dialogs::Ok);
         click("btnRotate");
-        check(m_dialogs.questionsAsked() == asked + 1,
+        check(questionsAsked() == asked + 1,
               QStringLiteral("Rotate asks first for a wide picture"));
         const QImage after = shownPicture();
         check(after.size() == before.size().transposed(), QStringLiteral("Rotate swaps the sides"));
@@ -516,7 +491,7 @@ private:
     }
 
     TavoMain& m_window;
-    GuideDialogs& m_dialogs;
+    ScriptedDialogs& m_dialogs;
     QString m_output;
     QString m_work;
     QString m_picturePath;
@@ -539,14 +514,10 @@ int main(int argc, char* argv[])
     if (!QDir().mkpath(output) || !QDir().mkpath(work))
         fail(QStringLiteral("cannot create %1 or %2").arg(output, work));
 
-    GuideDialogs dialogs;
-    Dialogs::install(&dialogs);
-    {
-        TavoMain window;
-        window.showNormal();
-        window.resize(designedSize);
-        GuideShots(window, dialogs, QDir(output).absolutePath(), QDir(work).absolutePath()).run();
-    }
-    Dialogs::install(nullptr);
+    ScriptedDialogs dialogs;
+    TavoMain window;
+    window.showNormal();
+    window.resize(designedSize);
+    GuideShots(window, dialogs, QDir(output).absolutePath(), QDir(work).absolutePath()).run();
     return 0;
 }

@@ -61,6 +61,13 @@ inline bool setViewArea(TavoMain& window, const QSize& area)
     return false;
 }
 
+// Opens a picture the way a user does: Open, then the file in the dialog.
+inline void openPicture(TavoMain& window, ScriptedDialogs& dialogs, const QString& fileName)
+{
+    dialogs.answerFileName(fileName);
+    QTest::mouseClick(widget<QPushButton>(window, "btnOpen"), Qt::LeftButton);
+}
+
 // The window a test drives, with scripted dialogs and a scratch folder; call
 // setUpWindow() from init() and tearDownWindow() from cleanup().
 class WindowFixture
@@ -90,6 +97,24 @@ protected:
         QCOMPARE(left, (QList<int>{0, 0}));
     }
 
+    void click(const char* name)
+    {
+        QTest::mouseClick(widget<QPushButton>(*window, name), Qt::LeftButton);
+    }
+    ImageProcessor& processor() const { return TavoMainTest::imageProcessor(*window); }
+    const QImage& working() const { return TavoMainTest::workingImage(*window); }
+    // Opens the picture, written to the scratch folder, as the user does;
+    // the dialogs it took are forgotten.
+    void openImage(const QImage& picture)
+    {
+        const QString path = dir->filePath(QString("picture%1.png").arg(++opened));
+        QVERIFY(picture.save(path));
+        openPicture(*window, *dialogs, path);
+        QCOMPARE(working(), picture);
+        dialogs->clear();
+    }
+
+    int opened = 0;
     QTemporaryDir* dir = nullptr;
     ScriptedDialogs* dialogs = nullptr;
     TavoMain* window = nullptr;
@@ -104,13 +129,6 @@ inline void silenceOffscreenNoise()
             if (!message.contains(QLatin1String("does not support propagateSizeHints")))
                 previous(type, context, message);
         });
-}
-
-// Opens a picture the way a user does: Open, then the file in the dialog.
-inline void openPicture(TavoMain& window, ScriptedDialogs& dialogs, const QString& fileName)
-{
-    dialogs.answerFileName(fileName);
-    QTest::mouseClick(widget<QPushButton>(window, "btnOpen"), Qt::LeftButton);
 }
 
 #endif

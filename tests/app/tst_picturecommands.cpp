@@ -1,5 +1,5 @@
-// The window's filter buttons and menu entries, threshold controls, Crop,
-// Rotate and Reset.
+// The window's picture commands: filter buttons and menu entries, threshold
+// controls, Crop, Rotate, Reset, zoom, Scale and Fit, and the size read-out.
 
 #include "tavomaintest.h"
 
@@ -50,28 +50,26 @@ private slots:
     void filterCommand_data();
     void filterCommand();
     void thresholdControls();
-    void crop_data();
-    void crop();
+    void fitToView_data();
+    void fitToView();
     void rotate_data();
     void rotate();
     void reset_data();
     void reset();
+    void sizeReadout_data();
+    void sizeReadout();
+    void zoom_data();
+    void zoom();
+    void slider();
 
 private:
-    void open(const QImage& picture)
+    void invert() { processor().workingImage()->invertPixels(); }
+    void drag(int position)
     {
-        const QString path = dir->filePath(QString("picture%1.png").arg(dialogs->prompts().size()));
-        QVERIFY(picture.save(path));
-        openPicture(*window, *dialogs, path);
-        QCOMPARE(working(), picture);
-        dialogs->clear();
+        sldSize()->setSliderDown(true);
+        sldSize()->setSliderPosition(position);
+        sldSize()->setSliderDown(false);
     }
-    void click(const char* name)
-    {
-        QTest::mouseClick(widget<QPushButton>(*window, name), Qt::LeftButton);
-    }
-    ImageProcessor& processor() const { return TavoMainTest::imageProcessor(*window); }
-    const QImage& working() const { return TavoMainTest::workingImage(*window); }
     QCheckBox* ckbThreshold() const { return widget<QCheckBox>(*window, "ckbThreshold"); }
     QLineEdit* txtThreshold() const { return widget<QLineEdit>(*window, "txtThreshold"); }
     QSpinBox* spbSize() const { return widget<QSpinBox>(*window, "spbSize"); }
@@ -115,8 +113,8 @@ void PictureCommandsTest::filterCommand()
     const FilterCommand& command = filterCommands[index];
 
     const QImage picture = pictures::randomImage(48, 32, 1);
-    open(picture);
-    processor().workingImage()->invertPixels();
+    openImage(picture);
+    invert();
     const QImage before = working();
 
     ImageProcessor reference;
@@ -141,7 +139,7 @@ void PictureCommandsTest::filterCommand()
 
 void PictureCommandsTest::thresholdControls()
 {
-    open(pictures::randomImage(20, 10, 2));
+    openImage(pictures::randomImage(20, 10, 2));
     QCOMPARE(thresholdState(), "automatic, field locked, processor automatic at 127");
     QTest::keyClick(ckbThreshold(), Qt::Key_Space);
     QCOMPARE(thresholdState(), "manual, field open, processor manual at 127");
@@ -168,32 +166,47 @@ void PictureCommandsTest::thresholdControls()
     }
 }
 
-void PictureCommandsTest::crop_data()
+void PictureCommandsTest::fitToView_data()
 {
+    QTest::addColumn<QString>("button");
     QTest::addColumn<QSize>("picture");
-    QTest::addColumn<QSize>("cropped");
-
-    QTest::newRow("1000x500: top-left corner") << QSize(1000, 500) << QSize(620, 420);
-    QTest::newRow("300x200 fits") << QSize(300, 200) << QSize(300, 200);
-    QTest::newRow("1000x300: width only") << QSize(1000, 300) << QSize(620, 300);
-    QTest::newRow("400x600: height only") << QSize(400, 600) << QSize(400, 420);
+    QTest::addColumn<QSize>("result");
+    const auto row = [](const char* button, QSize picture, QSize result) {
+        QTest::addRow("%s %dx%d", button, picture.width(), picture.height())
+            << QString(button) << picture << result;
+    };
+    // Crop keeps the top-left part; Scale keeps the aspect; Fit stretches.
+    row("btnCrop", QSize(1000, 500), QSize(620, 420));
+    row("btnCrop", QSize(300, 200), QSize(300, 200));
+    row("btnCrop", QSize(1000, 300), QSize(620, 300));
+    row("btnCrop", QSize(400, 600), QSize(400, 420));
+    row("btnScale", QSize(1000, 500), QSize(620, 310));
+    row("btnScale", QSize(300, 200), QSize(620, 413));
+    row("btnScale", QSize(200, 400), QSize(210, 420));
+    row("btnFit", QSize(200, 400), QSize(620, 420));
 }
 
-void PictureCommandsTest::crop()
+// Each works on the picture as it stands, processing included, and touches
+// neither the zoom nor the rotation.
+void PictureCommandsTest::fitToView()
 {
+    QFETCH(QString, button);
     QFETCH(QSize, picture);
-    QFETCH(QSize, cropped);
+    QFETCH(QSize, result);
 
     const QImage source = pictures::randomImage(picture.width(), picture.height(), 4);
-    open(source);
+    openImage(source);
     QVERIFY2(setViewArea(*window, QSize(620, 420)), "the window cannot offer that view area");
-    processor().workingImage()->invertPixels(); // processing done before stays
+    invert();
     const QImage processed = working();
 
-    click("btnCrop");
-    QCOMPARE(working(), processed.copy(QRect(QPoint(0, 0), cropped)));
+    click(qPrintable(button));
+    QCOMPARE(working(), button == "btnCrop" ? processed.copy(QRect(QPoint(0, 0), result))
+                                            : processed.scaled(result, Qt::IgnoreAspectRatio));
     verifyViewFollows();
     QCOMPARE(processor().sourceImage(), source);
+    QVERIFY(spbSize()->value() == 100 && sldSize()->value() == 100);
+    QCOMPARE(TavoMainTest::rotated(*window), false);
 }
 
 void PictureCommandsTest::rotate_data()
@@ -212,8 +225,8 @@ void PictureCommandsTest::rotate()
     QFETCH(int, answer);
 
     const QImage source = pictures::randomImage(picture.width(), picture.height(), 5);
-    open(source);
-    processor().workingImage()->invertPixels();
+    openImage(source);
+    invert();
     const QImage before = working();
     widget<QLabel>(*window, "lblSize")->setText("stale");
     if (answer)
@@ -260,7 +273,7 @@ void PictureCommandsTest::reset()
     QFETCH(bool, rotate);
     QFETCH(QImage, reset);
 
-    open(pictures::randomImage(1000, 500, 9));
+    openImage(pictures::randomImage(1000, 500, 9));
     QVERIFY(setViewArea(*window, QSize(620, 420)));
     spbSize()->setValue(zoom);
     click("btnGray");
@@ -280,6 +293,88 @@ void PictureCommandsTest::reset()
     QCOMPARE(sldSize()->value(), 100);
     spbSize()->setValue(99);
     QCOMPARE(working().size(), rotate ? QSize(247, 495) : QSize(990, 495));
+}
+
+void PictureCommandsTest::sizeReadout_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QString>("pitch");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("tooLarge"); // red beyond 140 mm, blue up to it
+
+    auto row = [](const char* tag, QSize picture, const char* pitch, const char* text, bool red) {
+        QTest::newRow(tag) << picture << QString(pitch) << QString(text) << red;
+    };
+    row("default pitch", QSize(300, 200), "0.16", "X: 48.00 * Y: 32.00", false);
+    row("too wide", QSize(300, 200), "0.5", "X: 150.00 * Y: 100.00", true);
+    row("140 high", QSize(10, 875), "0.16", "X: 1.60 * Y: 140.00", false);
+    row("140.16 high", QSize(10, 876), "0.16", "X: 1.60 * Y: 140.16", true);
+    // 0.14f is a hair above 0.14; only a single-precision product is 140.
+    row("1000 at 0.14", QSize(1000, 10), "0.14", "X: 140.00 * Y: 1.40", false);
+}
+
+void PictureCommandsTest::sizeReadout()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QString, pitch);
+    QFETCH(QString, text);
+    QFETCH(bool, tooLarge);
+
+    openImage(pictures::randomImage(picture.width(), picture.height(), 1));
+    widget<QComboBox>(*window, "cmbParam1")->setCurrentText(pitch);
+    QCOMPARE(widget<QLabel>(*window, "lblSize")->text(), "Size = " + text);
+    QCOMPARE(widget<QLabel>(*window, "lblSize")->palette().color(QPalette::WindowText),
+             tooLarge ? QColor(255, 0, 0) : QColor(0, 0, 255));
+}
+
+void PictureCommandsTest::zoom_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<bool>("rotated");
+    QTest::addColumn<QSize>("expected");
+
+    QTest::newRow("166.5 truncated") << QSize(333, 333) << 50 << false << QSize(166, 166);
+    QTest::newRow("29 / 100.0 * 100 is 28.999") << QSize(100, 100) << 29 << false << QSize(28, 28);
+    QTest::newRow("5x5 at 10 vanishes") << QSize(5, 5) << 10 << false << QSize(0, 0);
+    // Transposed, then fitted into the source's own box, not a swapped one.
+    QTest::newRow("rotated") << QSize(400, 200) << 50 << true << QSize(50, 100);
+}
+
+void PictureCommandsTest::zoom()
+{
+    QFETCH(QSize, source);
+    QFETCH(int, percent);
+    QFETCH(bool, rotated);
+    QFETCH(QSize, expected);
+
+    openImage(pictures::randomImage(source.width(), source.height(), 2));
+    TavoMainTest::setRotated(*window, rotated);
+    spbSize()->setValue(percent);
+    QCOMPARE(working().size(), expected);
+    QCOMPARE(widget<QLabel>(*window, "lblImage")->pixmap(Qt::ReturnByValue).size(), expected);
+    QCOMPARE(sldSize()->value(), percent);
+}
+
+// The slider zooms however it moves, each time from the loaded picture,
+// dropping what filters did; 101 is past the spin box's end.
+void PictureCommandsTest::slider()
+{
+    const QImage source = pictures::randomImage(200, 100, 6);
+    openImage(source);
+    invert();
+    const QImage processed = working();
+    drag(101);
+    QCOMPARE(sldSize()->value(), 101);
+    QCOMPARE(working(), processed);
+    QTest::keyClick(sldSize(), Qt::Key_PageDown);
+    QCOMPARE(spbSize()->value(), sldSize()->value());
+    QCOMPARE(working().width(), 2 * spbSize()->value());
+
+    drag(60);
+    QCOMPARE(spbSize()->value(), 60);
+    QCOMPARE(working(), source.scaled(120, 60, Qt::KeepAspectRatio, Qt::FastTransformation));
+    QCOMPARE(widget<QLabel>(*window, "lblSize")->text(), QString("Size = X: 19.20 * Y: 9.60"));
 }
 
 QTEST_MAIN(PictureCommandsTest)

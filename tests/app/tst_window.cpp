@@ -1,4 +1,5 @@
-// The window with the user's answers scripted: exit, hover, Open, Save, types.
+// The window with the user's answers scripted: exit, hover, Open, Save, types,
+// and the slots the form connects by name.
 
 #include "tavomaintest.h"
 
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMetaMethod>
 #include <QSpinBox>
 #include <QWindow>
 
@@ -46,16 +48,6 @@ QStringList texts(const TavoMain& window, std::initializer_list<const char*> nam
     return result;
 }
 
-// One line per prompt, so a whole exchange compares at once.
-QStringList promptLog(const ScriptedDialogs& dialogs)
-{
-    const char* kinds[] = {"critical", "information", "question", "open", "save"};
-    QStringList log;
-    for (const ScriptedDialogs::Prompt& p : dialogs.prompts())
-        log << QString("%1 %2: %3").arg(kinds[p.kind], p.title, p.text);
-    return log;
-}
-
 } // namespace
 
 class WindowTest : public QObject, protected WindowFixture
@@ -76,19 +68,42 @@ private slots:
     void save();
     void gcodeTypeFollowsCommands();
 
+    // The panels wait for a picture; the settings column is capped from the
+    // designed width, not the screen's.
+    void beforeAnyPicture()
+    {
+        QVERIFY(!widget(*window, "controlWidget")->isEnabled());
+        QVERIFY(!widget(*window, "imageWidget")->isEnabled());
+        window->showNormal();
+        window->resize(1900, 1000);
+        QTRY_COMPARE(widget(*window, "settingWidget")->width(), 340);
+    }
+
+    // connectSlotsByName only warns about a slot without its object or
+    // signal: a renamed widget would leave its command silently dead.
+    void everySlotHasItsSignal()
+    {
+        const QMetaObject* meta = window->metaObject();
+        int count = 0;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod slot = meta->method(i);
+            const QString name = slot.name();
+            if (!name.startsWith("on_"))
+                continue;
+            ++count;
+            const int split = name.lastIndexOf('_');
+            const QString sender = name.mid(3, split - 3);
+            const QByteArray signal =
+                name.mid(split + 1).toLatin1() + slot.methodSignature().mid(slot.name().size());
+            QObject* object = window->findChild<QObject*>(sender);
+            QVERIFY2(object && object->metaObject()->indexOfSignal(signal) >= 0,
+                     qPrintable(sender + "." + signal));
+        }
+        QVERIFY(count >= 12);
+    }
+
 private:
-    QString writePicture(const QString& name, const QImage& image)
-    {
-        const QString path = dir->filePath(name);
-        return image.save(path) ? path : QString();
-    }
-    void openFile(const QString& fileName) { openPicture(*window, *dialogs, fileName); }
-    void click(const char* name)
-    {
-        QTest::mouseClick(widget<QPushButton>(*window, name), Qt::LeftButton);
-    }
     void trigger(const char* name) { window->findChild<QAction*>(name)->trigger(); }
-    const QImage& working() const { return TavoMainTest::workingImage(*window); }
     QString panel() const
     {
         return texts(*window, {"lblCmd", "lblParam1", "lblParam2", "lblParam3", "lblParam4",
@@ -113,9 +128,8 @@ void WindowTest::exitQuestion()
     QFETCH(int, answer);
     const bool closes = answer == Dialogs::Yes; // and nothing else
 
-    openFile(writePicture("exit.png", pictures::randomImage(50, 40, 6)));
+    openImage(pictures::randomImage(50, 40, 6));
     const qint64 kept = working().cacheKey();
-    dialogs->clear();
     dialogs->answerQuestion(Dialogs::Button(answer));
     if (how == "close")
         QCOMPARE(window->close(), closes);
@@ -125,8 +139,7 @@ void WindowTest::exitQuestion()
         window->windowHandle()->close();
 
     QCOMPARE(window->isVisible(), !closes);
-    QCOMPARE(promptLog(*dialogs),
-             QStringList("question Exit: Are you sure to exit TavoAssistant?"));
+    QCOMPARE(dialogs->log(), QStringList("question Exit: Are you sure to exit TavoAssistant?"));
     QCOMPARE(dialogs->prompts().first().buttons, Dialogs::Yes | Dialogs::Cancel);
     if (!closes)
         QCOMPARE(working().cacheKey(), kept); // the picture as it was
@@ -175,7 +188,7 @@ void WindowTest::open()
     QStringList log = {"open Open Image: " + pictureFilter};
     if (!loads)
         log << "critical Critical Error: Failed to load " + path + ", please try again later!";
-    QCOMPARE(promptLog(*dialogs), log);
+    QCOMPARE(dialogs->log(), log);
     QCOMPARE(working(), picture);
     QCOMPARE(widget<QLabel>(*window, "lblImage")->pixmap(Qt::ReturnByValue).size(), picture.size());
     // A failed load leaves the window as after any open, the panels included.
@@ -210,10 +223,10 @@ void WindowTest::save()
     QFETCH(QString, name);
     QFETCH(QString, result);
     if (opened) {
-        openFile(writePicture("source.png", pictures::randomImage(90, 60, 11)));
+        openImage(pictures::randomImage(90, 60, 11));
         // What is saved is the working image, zoom and processing included.
         widget<QSpinBox>(*window, "spbSize")->setValue(50);
-        TavoMainTest::imageProcessor(*window).workingImage()->invertPixels();
+        processor().workingImage()->invertPixels();
     }
     const QString path = name.isEmpty() ? QString() : dir->filePath(name);
     // An older file of that name gives way to a saved picture only.
@@ -229,7 +242,7 @@ void WindowTest::save()
     QStringList log = {"save Save Image: " + pictureFilter};
     if (!result.isEmpty())
         log << result.arg(path);
-    QCOMPARE(promptLog(*dialogs), log);
+    QCOMPARE(dialogs->log(), log);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), files); // no scratch file
     if (result.startsWith("information")) {
         QCOMPARE(working().size(), QSize(45, 30));
@@ -243,7 +256,7 @@ void WindowTest::save()
 void WindowTest::gcodeTypeFollowsCommands()
 {
     auto* cmbType = widget<QComboBox>(*window, "cmbType");
-    openFile(writePicture("types.png", pictures::randomImage(10, 10, 14)));
+    openImage(pictures::randomImage(10, 10, 14));
     const auto now = [&] {
         return QString("%1 %2 ").arg(TavoMainTest::gcodeType(*window)).arg(cmbType->isEnabled()) +
                panel();
@@ -266,9 +279,7 @@ void WindowTest::gcodeTypeFollowsCommands()
     widget<QSpinBox>(*window, "spbSize")->setValue(60);
     click("btnCnc");
     TavoMainTest::setRotated(*window, true);
-    const QImage next = pictures::randomImage(80, 40, 8);
-    openFile(writePicture("two.png", next));
-    QCOMPARE(working(), next); // as loaded, whatever the zoom
+    openImage(pictures::randomImage(80, 40, 8)); // as loaded, whatever the zoom
     QCOMPARE(now(), "0 0 " + laserLine);
     QCOMPARE(widget<QComboBox>(*window, "cmbParam1")->currentText(), QString("0.16"));
     QVERIFY(TavoMainTest::rotated(*window) && widget<QSpinBox>(*window, "spbSize")->value() == 60);

@@ -132,12 +132,9 @@ void ConvertTest::sameBytesAsTheWindow_data()
     const auto row = [](const char* name, const QImage& image, const QStringList& options) {
         QTest::newRow(name) << image << options;
     };
-    row("Laser Line worked example", pictures::grayRows({{255, 0, 0, 255}, {255, 0, 255, 255}}),
-        {"--pitch", "0.5"});
-    row("Laser Dots worked example", pictures::grayRows({{255, 0, 128, 255}, {100, 200, 255, 0}}),
-        {"--type", "laser-dots", "--pitch", "0.5"});
-    row("CNC Line worked example", pictures::grayRows({{255, 0, 0, 255}, {128, 128, 255, 0}}),
-        {"--type", "cnc-line", "--pitch", "0.5"});
+    for (int type = LaserLine; type <= CncLine; ++type)
+        row(qPrintable("golden case, " + typeNames[type]), pictures::goldenPicture(type),
+            {"--type", typeNames[type], "--pitch", "0.5"});
     row("texts as typed, threshold, outline, rotate wide", pictures::randomImage(300, 120, 1),
         {"--pitch", "0.16", "--power", "50", "--travel-speed", "0700", "--jump-speed", "01000",
          "--start-height", "20.0", "--threshold", "100", "--apply", "outline,rotate"});

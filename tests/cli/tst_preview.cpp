@@ -26,22 +26,19 @@ ToolpathReport readText(const QByteArray& text, Sheet* sheet = nullptr)
     return reader.report();
 }
 
-// A worked example written by the very writer the window uses.
-QByteArray workedFile(int type)
+// A golden case written by the very writer the window uses.
+QByteArray goldenFile(int type)
 {
-    QImage picture = type == LaserLine ? pictures::grayRows({{255, 0, 0, 255}, {255, 0, 255, 255}})
-                     : type == LaserDots
-                         ? pictures::grayRows({{255, 0, 128, 255}, {100, 200, 255, 0}})
-                         : pictures::grayRows({{255, 0, 0, 255}, {128, 128, 255, 0}});
+    QImage picture = pictures::goldenPicture(type);
     GcodeGenerator generator(&picture);
     const GcodeParameters panel = gcodeParameters(type);
     generator.paramNames = panel.labels;
     generator.paramValues = {"0.5", panel.defaults[0], panel.defaults[1], panel.defaults[2],
                              panel.defaults[3]};
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("worked.gcode"));
+    const QString path = dir.filePath(QStringLiteral("golden.gcode"));
     if (!generator.generate(type, path))
-        qFatal("the worked example was not written");
+        qFatal("the golden case was not written");
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
@@ -79,7 +76,7 @@ private slots:
     void report_data();
     void report();
     void chunksDoNotMatter();
-    void workedExamples();
+    void goldenCases();
     void sheetGrows();
     void program_data();
     void program();
@@ -123,7 +120,7 @@ void TestPreview::report()
 // Pieces of any size, lines and CR LF cut anywhere: the same report and drawing.
 void TestPreview::chunksDoNotMatter()
 {
-    const QByteArray text = workedFile(LaserLine) + workedFile(LaserDots) +
+    const QByteArray text = goldenFile(LaserLine) + goldenFile(LaserDots) +
                             "G1 X1.5 Y-2 F300\r\nfoo\nM106 S77\nG1 X-3 Y1.25\nG4 P20\nG1 X0";
     Sheet whole(20, 1 << 24);
     const QString expected = summary(readText(text, &whole));
@@ -143,12 +140,12 @@ void TestPreview::chunksDoNotMatter()
     }
 }
 
-// The worked examples at 10 px/mm: the mean drawn at points in mm (NaN:
+// The golden cases at 10 px/mm: the mean drawn at points in mm (NaN:
 // nothing). Laser Line keeps its power while it jumps, so the jumps are black
 // too; a dot's move runs at the power of the dot before it, the first at 2;
 // 0.5 mm strokes lie right of a steep stroke, below a flat one. CNC depths
 // shade from Min Depth to Max Depth; travel at the safe height is not drawn.
-void TestPreview::workedExamples()
+void TestPreview::goldenCases()
 {
     struct Point
     {
@@ -167,7 +164,7 @@ void TestPreview::workedExamples()
     Sheet sheets[3] = {Sheet(10, 1 << 24), Sheet(10, 1 << 24), Sheet(10, 1 << 24)};
     QStringList reports;
     for (int type : {LaserLine, LaserDots, CncLine})
-        reports << summary(readText(workedFile(type), &sheets[type]));
+        reports << summary(readText(goldenFile(type), &sheets[type]));
     for (const Point& point : points) {
         const float drawn = sheets[point.type].meanAt(point.x, point.y);
         QVERIFY2(std::isnan(point.mean) ? std::isnan(drawn) : qFuzzyCompare(drawn, point.mean),
@@ -216,7 +213,7 @@ void TestPreview::program_data()
                             << picture;
     };
     const QStringList toPng{"{in}", "-o", "{dir}/preview.png"};
-    row("worked example", workedFile(LaserLine), toPng, 0,
+    row("golden case", goldenFile(LaserLine), toPng, 0,
         "Bounds: X -0.50 to 1.00 mm, Y 0.00 to 0.50 mm", "", true);
     row("garbage lines: their numbers, status 1, still drawn",
         "G90\nG1 X1 F60\nG1 X1..2\nrubbish\n", toPng, 1, "Unknown commands, skipped: G90 (1)",

@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -39,21 +38,24 @@ int referenceThreshold(const QImage& image, const Settings& settings)
     return int(sum / double(image.width() * image.height()) + 0.1);
 }
 
-QImage referenceGray(QImage image, const Settings&)
+// Each pixel replaced by what rule makes of it alone.
+template <typename Rule> QImage eachPixel(QImage image, Rule rule)
 {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, 0xFF000000u | QRgb(grayLevel(image.pixel(x, y))) * 0x010101u);
+            image.setPixel(x, y, rule(image.pixel(x, y)));
     return image;
+}
+
+QImage referenceGray(QImage image, const Settings&)
+{
+    return eachPixel(image, [](QRgb p) { return 0xFF000000u | QRgb(grayLevel(p)) * 0x010101u; });
 }
 
 QImage referenceBinary(QImage image, const Settings& settings)
 {
     const int t = referenceThreshold(image, settings);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, grayLevel(image.pixel(x, y)) > t ? 0xFFFFFFFFu : 0xFF000000u);
-    return image;
+    return eachPixel(image, [t](QRgb p) { return grayLevel(p) > t ? 0xFFFFFFFFu : 0xFF000000u; });
 }
 
 QImage referenceDither(QImage image, const Settings& settings)
@@ -97,10 +99,7 @@ QImage referenceDither(QImage image, const Settings& settings)
 
 QImage referenceInverse(QImage image, const Settings&)
 {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, 0xFF000000u | ~image.pixel(x, y));
-    return image;
+    return eachPixel(image, [](QRgb p) { return 0xFF000000u | ~p; });
 }
 
 QImage referenceRelief(QImage image, const Settings&)
@@ -189,16 +188,6 @@ const struct
     {"soften", &ImageProcessor::softenImage, referenceSoften},
 };
 
-bool sameWords(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size() || a.format() != b.format())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0)
-            return false;
-    return true;
-}
-
 } // namespace
 
 // Every filter against a plain per-pixel version written straight from its
@@ -253,11 +242,46 @@ private slots:
             QVERIFY2(before.isNull() || before.depth() == 32, what);
             QVERIFY2(processor.effectiveThreshold() == referenceThreshold(before, settings), what);
             (processor.*filters[filter].run)();
-            QVERIFY2(sameWords(std::as_const(processor).workingImage(),
-                               filters[filter].reference(before, settings)),
+            QVERIFY2(pictures::sameWords(std::as_const(processor).workingImage(),
+                                         filters[filter].reference(before, settings)),
                      what);
-            QVERIFY2(sameWords(processor.sourceImage(), before), what);
+            QVERIFY2(pictures::sameWords(processor.sourceImage(), before), what);
         }
+    }
+
+    // What the references cannot tell, sharing the product's gray level and
+    // restarting Pulverize's stream for every picture.
+    void grayLevelRule_data()
+    {
+        QTest::addColumn<QRgb>("pixel");
+        QTest::addColumn<int>("level");
+        QTest::newRow("white") << qRgb(255, 255, 255) << 255;
+        QTest::newRow("red") << qRgb(255, 0, 0) << 76;
+        QTest::newRow("green") << qRgb(0, 255, 0) << 150;
+        QTest::newRow("blue") << qRgb(0, 0, 255) << 28;
+        // 0.3 R + 0.59 G + 0.11 B + 0.1 is whole here; the roundings decide.
+        QTest::newRow("whole 6 rounds down") << qRgb(0, 10, 0) << 5;
+        QTest::newRow("whole 7 rounds down") << qRgb(0, 2, 52) << 6;
+        QTest::newRow("alpha ignored") << qRgba(0, 10, 0, 0) << 5;
+    }
+
+    void grayLevelRule()
+    {
+        QFETCH(QRgb, pixel);
+        QFETCH(int, level);
+        QCOMPARE(grayLevel(pixel), level);
+    }
+
+    void pulverizeStreamGoesOn()
+    {
+        ImageProcessor processor;
+        processor.seedRandom(7);
+        processor.adoptImage(pictures::randomImage(30, 25, 9));
+        processor.pulverizeImage();
+        const QImage first = std::as_const(processor).workingImage();
+        processor.resetImage();
+        processor.pulverizeImage();
+        QVERIFY(std::as_const(processor).workingImage() != first); // new offsets
     }
 };
 

@@ -37,8 +37,8 @@ bool refuses(int type, const QString& path)
     GcodeGenerator generator(&picture);
     generator.paramValues = values[type];
     const QString text = path + (type == CncLine ? " cannot be writed!" : " cannot be written!");
-    return !generator.generate(type, path) && dialogs.prompts().size() == 1 &&
-           dialogs.prompts()[0].title == "Save Gcode" && dialogs.prompts()[0].text == text;
+    return !generator.generate(type, path) &&
+           dialogs.log() == QStringList("critical Save Gcode: " + text);
 }
 
 // In a child process: with the file size limited to 1.5 MiB, so that a write

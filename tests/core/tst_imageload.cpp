@@ -41,24 +41,6 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Writes the value twice, big-endian: a width and a height.
-void putSize(QByteArray& bytes, int offset, quint32 value, int size)
-{
-    for (int i = 0; i < 2 * size; ++i)
-        bytes[offset + i] = char(value >> (8 * (size - 1 - i % size)));
-}
-
-quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 } // namespace
 
 void TestImageLoad::loadsEveryDecodedFormat_data()
@@ -124,20 +106,16 @@ void TestImageLoad::badFiles_data()
     QTest::addColumn<QByteArray>("contents");
 
     const QByteArray png = encoded(pictures::randomImage(64, 64, 3), "PNG");
-    // Valid headers claiming a huge size over tiny image data.
-    QByteArray hugePng = encoded(pictures::randomImage(2, 2, 1), "PNG");
-    putSize(hugePng, 16, 100000, 4); // after signature, chunk length and "IHDR"
-    const quint32 crc = crc32(hugePng.mid(12, 17));
-    for (int i = 0; i < 4; ++i)
-        hugePng[29 + i] = char(crc >> (24 - 8 * i));
+    // A valid header claiming a huge size over tiny image data.
     QByteArray hugeJpeg = encoded(pictures::randomImage(8, 8, 1), "JPEG");
-    putSize(hugeJpeg, hugeJpeg.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 65000, 2);
+    // Height and width of the frame header, big-endian: 65000 each.
+    hugeJpeg.replace(hugeJpeg.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 4,
+                     QByteArray::fromHex("fde8fde8"));
     // A null contents means no file at all.
     QTest::newRow("missing") << "no such picture \u00e9.png" << QByteArray();
     QTest::newRow("zero bytes") << "empty.png" << QByteArray("");
     QTest::newRow("truncated PNG") << "truncated.png" << png.left(png.size() / 2);
     QTest::newRow("text named .jpg") << "notes.jpg" << QByteArray("just some text\n");
-    QTest::newRow("PNG claiming 100000 x 100000") << "huge.png" << hugePng;
     QTest::newRow("JPEG claiming 65000 x 65000") << "huge.jpg" << hugeJpeg;
 }
 
@@ -155,12 +133,10 @@ void TestImageLoad::badFiles()
     // A picture already open is replaced by nothing, not kept.
     processor.adoptImage(pictures::randomImage(5, 5, 2));
     QVERIFY(!processor.loadImage(path));
-    QCOMPARE(dialogs.prompts().size(), 1);
-    const ScriptedDialogs::Prompt& prompt = dialogs.prompts().first();
-    QCOMPARE(prompt.kind, ScriptedDialogs::Critical);
-    QCOMPARE(prompt.title, QString("Critical Error"));
     // A picture too large says so after the usual sentence.
-    QVERIFY(prompt.text.startsWith("Failed to load " + path + ", please try again later!"));
+    QCOMPARE(dialogs.log().size(), 1);
+    QVERIFY(dialogs.log().first().startsWith("critical Critical Error: Failed to load " + path +
+                                             ", please try again later!"));
     QVERIFY(processor.workingImage()->isNull());
     QVERIFY(processor.sourceImage().isNull());
 

@@ -3,19 +3,19 @@
 
 #include <QtTest>
 
-#include <cstring>
+using pictures::sameWords;
 
-// The workspace's geometry: crop (top left), rotate (a transpose), scale,
-// reset, the threshold switch and the one pixel representation.
+// The workspace's geometry pixel for pixel: crop (top left) and rotate (a
+// transpose) on random sizes, alpha and other formats, the large buffers,
+// scales refused, and the threshold switch. The window's tests and the
+// command fuzz drive the same through the buttons.
 class TestImageProcessor : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void scale_data();
-    void scale();
-    void resetRestoresAndSourceStays();
-    void nullPictureStaysNull();
+    void scaleRefuses_data();
+    void scaleRefuses();
     void threshold();
     void foreignFormatInWorkingImageIsConverted();
     void matchesReferenceOnRandomSizes();
@@ -37,101 +37,30 @@ QImage referenceCrop(const QImage& image, int width, int height)
 
 QImage referenceTranspose(const QImage& image)
 {
-    if (image.isNull())
-        return QImage();
-    QImage result(image.height(), image.width(), image.format());
-    for (int r = 0; r < image.height(); ++r)
-        for (int c = 0; c < image.width(); ++c)
-            reinterpret_cast<QRgb*>(result.scanLine(c))[r] =
-                reinterpret_cast<const QRgb*>(image.constScanLine(r))[c];
-    return result;
-}
-
-// Same size, format and every 32-bit word, alpha included.
-bool sameWords(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size() || a.format() != b.format())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0)
-            return false;
-    return true;
+    return image.transformed(QTransform().rotate(90)).mirrored(true, false);
 }
 
 } // namespace
 
-void TestImageProcessor::scale_data()
+void TestImageProcessor::scaleRefuses_data()
 {
-    QTest::addColumn<QSize>("size");
     QTest::addColumn<QSize>("box");
-    QTest::addColumn<QSize>("keep");
-    QTest::addColumn<QSize>("ignore");
-
-    QTest::newRow("reduce") << QSize(400, 200) << QSize(100, 100) << QSize(100, 50)
-                            << QSize(100, 100);
-    QTest::newRow("view area") << QSize(300, 200) << QSize(620, 420) << QSize(620, 413)
-                               << QSize(620, 420);
-    QTest::newRow("transposed into source box")
-        << QSize(200, 400) << QSize(396, 198) << QSize(99, 198) << QSize(396, 198);
-    QTest::newRow("negative box") << QSize(30, 20) << QSize(-620, 420) << QSize(0, 0)
-                                  << QSize(0, 0);
+    QTest::newRow("negative box") << QSize(-620, 420);
     // 100000 x 50000 would need 20 GB: refused rather than attempted.
-    QTest::newRow("oversized result")
-        << QSize(400, 200) << QSize(100000, 100000) << QSize(0, 0) << QSize(0, 0);
+    QTest::newRow("oversized result") << QSize(100000, 100000);
 }
 
-void TestImageProcessor::scale()
+void TestImageProcessor::scaleRefuses()
 {
-    QFETCH(QSize, size);
     QFETCH(QSize, box);
-    QFETCH(QSize, keep);
-    QFETCH(QSize, ignore);
-
-    for (bool alpha : {false, true}) {
-        const QImage picture = pictures::randomImage(size.width(), size.height(), 3, alpha);
-        ImageProcessor processor;
-        processor.adoptImage(picture);
-        processor.scaleKeepAspect(box.width(), box.height());
-        QCOMPARE(working(processor).size(), keep);
-        if (!keep.isEmpty())
-            QCOMPARE(working(processor).format(), picture.format());
-
-        processor.resetImage();
-        processor.scaleIgnoreAspect(box.width(), box.height());
-        QCOMPARE(working(processor).size(), ignore);
-        if (!ignore.isEmpty())
-            QCOMPARE(working(processor).format(), picture.format());
-        QCOMPARE(processor.sourceImage().size(), size);
-    }
-}
-
-void TestImageProcessor::resetRestoresAndSourceStays()
-{
-    const QImage picture = pictures::randomImage(300, 200, 5);
     ImageProcessor processor;
-    processor.adoptImage(picture);
-    processor.workingImage()->fill(Qt::black); // stands in for a filter
-    processor.rotateImage();
-    processor.cropImage(120, 80);
-    processor.scaleKeepAspect(500, 500);
-    processor.scaleIgnoreAspect(33, 44);
-    QCOMPARE(QSize(processor.sourceWidth(), processor.sourceHeight()), QSize(300, 200));
-    QVERIFY(sameWords(processor.sourceImage(), picture));
+    processor.adoptImage(pictures::randomImage(400, 200, 3));
+    processor.scaleKeepAspect(box.width(), box.height());
+    QCOMPARE(working(processor).size(), QSize(0, 0));
     processor.resetImage();
-    QVERIFY(sameWords(working(processor), picture));
-}
-
-void TestImageProcessor::nullPictureStaysNull()
-{
-    ImageProcessor processor;
-    QVERIFY(working(processor).isNull());
-    processor.resetImage();
-    processor.cropImage(100, 100);
-    processor.rotateImage();
-    processor.scaleKeepAspect(100, 100);
-    processor.scaleIgnoreAspect(100, 100);
-    QVERIFY(working(processor).isNull());
-    QCOMPARE(processor.sourceWidth(), 0);
+    processor.scaleIgnoreAspect(box.width(), box.height());
+    QCOMPARE(working(processor).size(), QSize(0, 0));
+    QCOMPARE(processor.sourceImage().size(), QSize(400, 200));
 }
 
 void TestImageProcessor::threshold()
@@ -173,16 +102,15 @@ void TestImageProcessor::matchesReferenceOnRandomSizes()
         const int cropWidth = random.bounded(50) - 5, cropHeight = random.bounded(50) - 5;
         const QImage picture =
             pictures::randomImage(width, height, random.next(), random.bounded(2));
-        const QByteArray what =
-            QString::asprintf("%dx%d crop %dx%d", width, height, cropWidth, cropHeight).toLatin1();
         ImageProcessor processor;
         processor.adoptImage(picture);
         processor.rotateImage();
-        QVERIFY2(sameWords(working(processor), referenceTranspose(picture)), what);
+        QVERIFY(sameWords(working(processor), referenceTranspose(picture)));
         processor.resetImage();
         processor.cropImage(cropWidth, cropHeight);
-        QVERIFY2(sameWords(working(processor), referenceCrop(picture, cropWidth, cropHeight)),
-                 what);
+        QVERIFY(sameWords(working(processor), referenceCrop(picture, cropWidth, cropHeight)));
+        processor.scaleKeepAspect(30, 30); // alpha or not, the format stays
+        QVERIFY(working(processor).isNull() || working(processor).format() == picture.format());
     }
 }
 

@@ -47,10 +47,9 @@ struct TextOutcome
     bool integerRange, ignoredRange, heightRange;
 };
 const TextOutcome textOutcomes[] = {
-    {"", false, true, true},     {"abc", false, true, true},   {"12.5", false, true, true},
-    {"-5", false, false, false}, {"1e3", false, true, false},  {" 100 ", true, true, true},
-    {"+7", true, true, true},    {"0x10", false, true, true},  {"nan", false, true, false},
-    {"inf", false, true, false}, {"-inf", false, true, false}, {"01000", false, false, false},
+    {"", false, true, true},     {"12.5", false, true, true}, {"-5", false, false, false},
+    {"1e3", false, true, false}, {" 100 ", true, true, true}, {"+7", true, true, true},
+    {"0x10", false, true, true}, {"nan", false, true, false}, {"-inf", false, true, false},
 };
 
 } // namespace
@@ -84,8 +83,6 @@ void TestValidate::validate_data()
     addRow("ignored 256", LaserDots, {{2, "256"}}, ignored);
     addRow("index 0.1 in single precision", LaserDots, {{3, "0.1"}}, {});
     addRow("index 0.09", LaserDots, {{3, "0.09"}}, powerIndex);
-    addRow("index 1.01", LaserDots, {{3, "1.01"}}, powerIndex);
-    addRow("index nan", LaserDots, {{3, "nan"}}, powerIndex);
     addRow("index before travel", LaserDots, {{3, "2"}, {4, "0"}}, powerIndex);
 
     addRow("depth 99 under 100", CncLine, {{3, "99"}}, {});
@@ -100,8 +97,6 @@ void TestValidate::validate_data()
 
     // A pasted line break would put commands of its own into the file.
     addRow("start height with commands", LaserLine, {{5, "20\nG28\nM106 S255"}}, start);
-    addRow("power with carriage return", LaserLine, {{2, "100\r"}}, power);
-    addRow("ignored threshold with tab", LaserDots, {{2, "\t15"}}, ignored);
     addRow("index with line separator", LaserDots, {{3, QString("0.4") + QChar(0x2028)}},
            powerIndex);
     addRow("cnc travel with newline", CncLine, {{5, "500\nM84"}}, cncTravel);
@@ -123,13 +118,9 @@ void TestValidate::validate()
     GcodeGenerator generator;
     generator.paramValues = {"0.16", values[0], values[1], values[2], values[3]};
     QCOMPARE(generator.validate(type), message.isEmpty());
-    QStringList shown;
-    for (const ScriptedDialogs::Prompt& prompt : dialogs.prompts())
-        shown << QString("%1 %2: %3").arg(int(prompt.kind)).arg(prompt.title, prompt.text);
-    QCOMPARE(shown, message.isEmpty() ? QStringList()
-                                      : QStringList(QString("%1 Invalid Parameters: %2")
-                                                        .arg(int(ScriptedDialogs::Critical))
-                                                        .arg(message)));
+    QCOMPARE(dialogs.log(), message.isEmpty()
+                                ? QStringList()
+                                : QStringList("critical Invalid Parameters: " + message));
 }
 
 QTEST_GUILESS_MAIN(TestValidate)

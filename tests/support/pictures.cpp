@@ -1,5 +1,7 @@
 #include "pictures.h"
 
+#include <cstring>
+
 namespace pictures {
 
 QImage randomImage(int width, int height, std::uint64_t seed, bool withAlpha)
@@ -38,14 +40,29 @@ QImage filled(int width, int height, QRgb colour, QImage::Format format)
     return format == QImage::Format_ARGB32 ? image : image.convertToFormat(format);
 }
 
+QImage goldenPicture(int type)
+{
+    return type == 0   ? grayRows({{255, 0, 0, 255}, {255, 0, 255, 255}})
+           : type == 1 ? grayRows({{255, 0, 128, 255}, {100, 200, 255, 0}})
+                       : grayRows({{255, 0, 0, 255}, {128, 128, 255, 0}});
+}
+
+bool sameWords(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.format() != b.format())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0)
+            return false;
+    return true;
+}
+
 QList<QImage::Format> decoderFormats()
 {
-    return {QImage::Format_Indexed8,   QImage::Format_Grayscale8,
-            QImage::Format_Mono,       QImage::Format_MonoLSB,
-            QImage::Format_RGB888,     QImage::Format_RGB16,
-            QImage::Format_RGBX64,     QImage::Format_RGBA64,
-            QImage::Format_ARGB32_Premultiplied, QImage::Format_RGBA8888,
-            QImage::Format_RGB32,      QImage::Format_ARGB32};
+    return {QImage::Format_Indexed8, QImage::Format_Grayscale8, QImage::Format_Mono,
+            QImage::Format_MonoLSB,  QImage::Format_RGB888,     QImage::Format_RGB16,
+            QImage::Format_RGBX64,   QImage::Format_RGBA64,     QImage::Format_ARGB32_Premultiplied,
+            QImage::Format_RGBA8888, QImage::Format_RGB32,      QImage::Format_ARGB32};
 }
 
 } // namespace pictures

@@ -35,8 +35,15 @@ QImage randomImage(int width, int height, std::uint64_t seed, bool withAlpha = f
 QImage grayRows(std::initializer_list<std::initializer_list<int>> rows);
 
 // One colour everywhere.
-QImage filled(int width, int height, QRgb colour,
-              QImage::Format format = QImage::Format_RGB32);
+QImage filled(int width, int height, QRgb colour, QImage::Format format = QImage::Format_RGB32);
+
+// The golden cases' 4 x 2 gray pictures, one for each G-code type
+// (0 Laser Line, 1 Laser Dots, 2 CNC Line).
+QImage goldenPicture(int type);
+
+// Same size, format and every 32-bit word, alpha included (QImage's own
+// comparison ignores the unused byte of RGB32).
+bool sameWords(const QImage& a, const QImage& b);
 
 // The formats an image decoder may deliver: palette, gray, 1-bit, 16 bits
 // per channel, 24-bit, premultiplied and the two working formats.

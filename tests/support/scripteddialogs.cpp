@@ -17,6 +17,15 @@ void ScriptedDialogs::clear()
     m_unexpected = 0;
 }
 
+QStringList ScriptedDialogs::log() const
+{
+    static const char* const kinds[] = {"critical", "information", "question", "open", "save"};
+    QStringList lines;
+    for (const Prompt& prompt : m_prompts)
+        lines << QString("%1 %2: %3").arg(kinds[prompt.kind], prompt.title, prompt.text);
+    return lines;
+}
+
 void ScriptedDialogs::critical(const QString& title, const QString& text)
 {
     m_prompts.append({Critical, title, text, Ok, NoButton, QString()});

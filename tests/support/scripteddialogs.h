@@ -17,7 +17,8 @@ class ScriptedDialogs final : public Dialogs
 public:
     enum Kind { Critical, Information, Question, OpenFile, SaveFile };
 
-    struct Prompt {
+    struct Prompt
+    {
         Kind kind;
         QString title;   // the caption for file dialogs
         QString text;    // the filter for file dialogs
@@ -40,6 +41,9 @@ public:
     const QStringList& progressLabels() const { return m_progressLabels; }
 
     const QList<Prompt>& prompts() const { return m_prompts; }
+    // One line per prompt, "<kind> <title>: <text>", so that a whole exchange
+    // compares at once; kinds are critical, information, question, open, save.
+    QStringList log() const;
     int unexpectedPrompts() const { return m_unexpected; }
     // Queued answers nobody asked for: a prompt that should have appeared did not.
     int unusedAnswers() const { return m_answers.size() + m_fileNames.size() + m_cancelAt.size(); }
