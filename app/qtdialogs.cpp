@@ -27,6 +27,9 @@ public:
 
     void update(double fraction) override
     {
+        // A cancelled dialog has reset itself; a new value would show it again.
+        if (m_dialog.wasCanceled())
+            return;
         if (fraction < 0) {
             m_dialog.setMaximum(0); // a busy bar
             return;
