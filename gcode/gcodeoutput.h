@@ -22,12 +22,14 @@ namespace gcode {
 class OutputFile
 {
 public:
-    explicit OutputFile(const QString& fileName);
+    // lineEnd: CR LF for Marlin files, LF for GRBL, whose senders would
+    // answer the CR of a CR LF as an empty line of its own.
+    explicit OutputFile(const QString& fileName, const char* lineEnd = "\r\n");
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     bool open();
-    // Appends text and CR LF.
+    // Appends text and the line end.
     void line(const QByteArray& text);
     void line(const char* text) { line(QByteArray::fromRawData(text, int(std::strlen(text)))); }
 
@@ -54,6 +56,8 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = false;
+    const char* m_lineEnd;
+    std::size_t m_lineEndBytes;
 };
 
 // Texts indexed by a small number (a column, a row, a gray level), each in a

@@ -1,0 +1,409 @@
+#include "gcode/grblwriters.h"
+
+#include "gcode/gcodeoutput.h"
+#include "imaging/graylevel.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+#include <vector>
+
+namespace gcode {
+
+namespace {
+
+// Column edge i of a picture `width` pixels wide, centred on the origin,
+// X growing towards the picture's right.
+double edgeX(int width, int edge, double precision)
+{
+    return (edge - width * 0.5) * precision;
+}
+
+// "; Firmware: ..." names what the file assumes; the preview reads S-max
+// back from it.
+void writeGrblPrefix(OutputFile& file, const GrblJob& job, const char* title, const char* type,
+                     double overscan)
+{
+    writePrefix(file, title, type, job.names, job.values);
+    const FirmwareSettings& s = job.settings;
+    file.line("; Firmware: GRBL 1.1, S-max " + QByteArray::number(s.sMax) + ", overscan " +
+              grblNumber(overscan) + " mm, " +
+              (s.oneWay ? "rows left to right" : "rows both ways"));
+    file.line("; ****** Main G-code ******");
+    file.line("G21");
+    file.line("G90");
+}
+
+// The gray level of each pixel of one row, in column order.
+void loadGrays(const QImage& words, int row, std::vector<unsigned char>& grays)
+{
+    const auto* line = reinterpret_cast<const QRgb*>(words.constScanLine(row));
+    const std::size_t width = grays.size();
+    for (std::size_t c = 0; c < width; ++c)
+        grays[c] = static_cast<unsigned char>(grayLevel(line[c]));
+}
+
+// What one laser type burns: the S of every gray level, and the feed of
+// the laser-off stretches inside a row.
+struct LaserPlan
+{
+    std::array<int, 256> power{};
+    int engraveFeed = 1;
+    int gapFeed = 1;
+    int jumpFeed = 1;
+};
+
+// Writes the engraved rows of a laser file. Lines are "G1 X.. [Y..] S.. [F..]"
+// with F only where the feed changes; the laser is off (S0) on every move
+// that does not engrave.
+class LaserRows
+{
+public:
+    LaserRows(OutputFile& file, const GrblJob& job, const LaserPlan& plan)
+        : m_file(file), m_plan(plan), m_width(job.picture->width()),
+          m_height(job.picture->height()), m_precision(job.precision),
+          m_overscan(job.settings.overscan),
+          m_edges(m_width + 1,
+                  [&](int i) { return "G1 X" + grblNumber(edgeX(m_width, i, m_precision)); }),
+          m_ys(m_height,
+               [&](int r) { return " Y" + grblNumber(machineY(m_height, r, m_precision)); }),
+          m_powers(256, [&](int g) { return " S" + QByteArray::number(plan.power[g]); }),
+          m_values(std::size_t(m_width))
+    {
+    }
+
+    // False when the row has nothing to burn and is skipped.
+    bool write(const std::vector<unsigned char>& grays, int row, bool forward);
+    double minutes() const { return m_minutes; }
+
+private:
+    char* feed(char* to, int feed)
+    {
+        if (feed != m_feed) {
+            m_feed = feed;
+            m_minutesPerMm = 1.0 / feed;
+            const QByteArray text = " F" + QByteArray::number(feed);
+            std::memcpy(to, text.constData(), std::size_t(text.size()));
+            to += text.size();
+        }
+        *to++ = '\n';
+        return to;
+    }
+    // A laser-off move to an X that is no column edge (overscan ends).
+    void offMove(double x, int row, bool withY, int feedValue);
+
+    OutputFile& m_file;
+    const LaserPlan& m_plan;
+    int m_width;
+    int m_height;
+    double m_precision;
+    double m_overscan;
+    TextTable m_edges;
+    TextTable m_ys;
+    TextTable m_powers;
+    std::vector<int> m_values;
+    double m_x = 0.0, m_y = 0.0;
+    int m_feed = 0;
+    double m_minutesPerMm = 0.0;
+    double m_minutes = 0.0;
+};
+
+void LaserRows::offMove(double x, int row, bool withY, int feedValue)
+{
+    const double y = machineY(m_height, row, m_precision);
+    QByteArray text = "G1 X" + grblNumber(x);
+    if (withY)
+        text += " Y" + grblNumber(y);
+    text += " S0";
+    char* to = m_file.reserve(std::size_t(text.size()) + 32);
+    std::memcpy(to, text.constData(), std::size_t(text.size()));
+    to = feed(to + text.size(), feedValue);
+    m_file.advance(to);
+    m_minutes += std::hypot(x - m_x, withY ? y - m_y : 0.0) * m_minutesPerMm;
+    m_x = x;
+    if (withY)
+        m_y = y;
+}
+
+bool LaserRows::write(const std::vector<unsigned char>& grays, int row, bool forward)
+{
+    int first = -1, last = -1;
+    for (int c = 0; c < m_width; ++c) {
+        const int s = m_plan.power[grays[std::size_t(c)]];
+        m_values[std::size_t(c)] = s;
+        if (s > 0) {
+            last = c;
+            if (first < 0)
+                first = c;
+        }
+    }
+    if (first < 0)
+        return false;
+
+    // The row runs over the edges from..to, overscan beyond both ends.
+    const int from = forward ? first : last + 1;
+    const int to = forward ? last + 1 : first;
+    const double direction = forward ? 1.0 : -1.0;
+    const double fromX = edgeX(m_width, from, m_precision);
+    offMove(fromX - direction * m_overscan, row, true, m_plan.jumpFeed);
+    if (m_overscan > 0)
+        offMove(fromX, row, false, m_plan.engraveFeed);
+
+    const int step = forward ? 1 : -1;
+    const std::size_t longest = m_edges.stride() + m_powers.stride() + 32;
+    int c = forward ? first : last;
+    const int stop = forward ? last + 1 : first - 1;
+    int edge = from;
+    while (c != stop) {
+        const int s = m_values[std::size_t(c)];
+        const int g = grays[std::size_t(c)];
+        do
+            c += step;
+        while (c != stop && m_values[std::size_t(c)] == s);
+        const int end = forward ? c : c + 1;
+        char* out = m_file.reserve(longest);
+        out = m_edges.copy(out, end);
+        out = m_powers.copy(out, g);
+        out = feed(out, s > 0 ? m_plan.engraveFeed : m_plan.gapFeed);
+        m_file.advance(out);
+        m_minutes += std::abs(end - edge) * m_precision * m_minutesPerMm;
+        edge = end;
+    }
+    m_x = edgeX(m_width, to, m_precision);
+    if (m_overscan > 0)
+        offMove(m_x + direction * m_overscan, row, false, m_plan.engraveFeed);
+    return true;
+}
+
+bool writeLaser(const GrblJob& job, const QString& fileName, const char* type,
+                const LaserPlan& plan, double* minutes)
+{
+    const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
+    OutputFile file(fileName, "\n");
+    if (!file.open())
+        return reportWriteFailure(fileName, failure);
+
+    const FirmwareSettings& settings = job.settings;
+    writeGrblPrefix(file, job, "; <Tavo Laser Engraving>", type, settings.overscan);
+    file.line("G0 Z" + grblNumber(job.values[4].toDouble()));
+    // Dynamic power: the laser follows the real speed and is off at rest.
+    file.line("M4 S0");
+
+    const QImage picture = job.picture ? wordImage(*job.picture) : QImage();
+    GrblJob shown = job;
+    shown.picture = &picture;
+    LaserRows rows(file, shown, plan);
+    std::vector<unsigned char> grays(std::size_t(picture.width()));
+    int scanned = 0;
+    for (int r = 0; r < picture.height() && file.ok(); ++r) {
+        loadGrays(picture, r, grays);
+        // Alternate among the rows actually engraved, so the head always
+        // turns back at the end it reached.
+        if (rows.write(grays, r, settings.oneWay || scanned % 2 == 0))
+            ++scanned;
+    }
+
+    file.line("; ****** G-code Postfix ******");
+    file.line("M5");
+    if (!file.commit())
+        return reportWriteFailure(fileName, failure);
+    *minutes = rows.minutes();
+    return true;
+}
+
+// At most six significant digits, as the Marlin file writes its depths.
+QByteArray depthText(double z)
+{
+    return QString(QStringLiteral("%1")).arg(z).toUtf8();
+}
+
+} // namespace
+
+QByteArray grblNumber(double millimetres)
+{
+    QByteArray text = QByteArray::number(millimetres, 'f', 3);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    if (text == "-0")
+        text = "0";
+    return text;
+}
+
+bool writeGrblLaserLine(const GrblJob& job, const QString& fileName, double* minutes)
+{
+    LaserPlan plan;
+    const int percent = job.values[1].toInt(nullptr, 10);
+    const int power = int(std::lround(percent * double(job.settings.sMax) / 100.0));
+    // The picture is black and white by now: dark pixels are burned.
+    for (int g = 0; g < 256; ++g)
+        plan.power[std::size_t(g)] = g < 128 ? power : 0;
+    plan.engraveFeed = job.values[2].toInt(nullptr, 10);
+    plan.jumpFeed = job.values[3].toInt(nullptr, 10);
+    plan.gapFeed = plan.jumpFeed;
+    return writeLaser(job, fileName, "; Line Laser", plan, minutes);
+}
+
+bool writeGrblLaserDots(const GrblJob& job, const QString& fileName, double* minutes)
+{
+    LaserPlan plan;
+    const int ignored = job.values[1].toInt(nullptr, 10);
+    // The Marlin file's dot power, rescaled to S-max.
+    const float powerIndex = job.values[2].toFloat();
+    for (int g = 0; g < 256; ++g) {
+        const bool dot = g >= ignored && g <= 255 - ignored;
+        const int marlin = dot ? truncatedToInt((255 - g) * double(powerIndex)) : 0;
+        plan.power[std::size_t(g)] = int(std::lround(marlin * double(job.settings.sMax) / 255.0));
+    }
+    plan.engraveFeed = job.values[3].toInt(nullptr, 10);
+    plan.gapFeed = plan.engraveFeed;
+    plan.jumpFeed = plan.engraveFeed;
+    return writeLaser(job, fileName, "; Dots Laser", plan, minutes);
+}
+
+namespace {
+
+// The CNC rows: every pixel cut at its depth over its own interval.
+class CncRows
+{
+public:
+    CncRows(OutputFile& file, const GrblJob& job, const std::array<double, 256>& depths,
+            double safeHeight)
+        : m_file(file), m_depths(depths), m_width(job.picture->width()),
+          m_height(job.picture->height()), m_precision(job.precision),
+          m_speed(job.values[4].toInt(nullptr, 10)), m_safe(safeHeight), m_z(safeHeight),
+          m_edges(m_width + 1,
+                  [&](int i) { return "G1 X" + grblNumber(edgeX(m_width, i, m_precision)); }),
+          m_depthTexts(256, [&](int g) { return "G1 Z" + depthText(depths[g]) + "\n"; })
+    {
+    }
+
+    void write(const std::vector<unsigned char>& grays, int row, bool forward, bool first);
+    // Up to the safe height, then a rapid move: G0 is timed at the feed.
+    void lift()
+    {
+        m_file.line("G0 Z" + depthText(m_safe));
+        addMinutes(std::abs(m_safe - m_z));
+        m_z = m_safe;
+    }
+    double minutes() const { return m_minutes; }
+    void addMinutes(double millimetres) { m_minutes += millimetres / m_speed; }
+
+private:
+    void plunge(int g)
+    {
+        const double z = m_depths[std::size_t(g)];
+        if (z == m_z)
+            return;
+        char* to = m_depthTexts.copy(m_file.reserve(m_depthTexts.stride()), g);
+        m_file.advance(to);
+        addMinutes(std::abs(z - m_z));
+        m_z = z;
+    }
+
+    OutputFile& m_file;
+    const std::array<double, 256>& m_depths;
+    int m_width;
+    int m_height;
+    double m_precision;
+    int m_speed;
+    double m_safe;
+    double m_x = 0.0, m_y = 0.0, m_z;
+    TextTable m_edges;
+    TextTable m_depthTexts;
+    double m_minutes = 0.0;
+};
+
+void CncRows::write(const std::vector<unsigned char>& grays, int row, bool forward, bool first)
+{
+    const double y = machineY(m_height, row, m_precision);
+    const double startX = edgeX(m_width, forward ? 0 : m_width, m_precision);
+    if (first) {
+        // From wherever the tool is, above the sheet.
+        if (m_z != m_safe)
+            lift();
+        m_file.line("G0 X" + grblNumber(startX) + " Y" + grblNumber(y));
+        addMinutes(std::hypot(startX - m_x, y - m_y));
+        const double z = m_depths[grays[forward ? 0 : std::size_t(m_width - 1)]];
+        m_file.line("G1 Z" + depthText(z) + " F" + QByteArray::number(m_speed));
+        addMinutes(std::abs(z - m_z));
+        m_z = z;
+    } else {
+        // The step over, at the depth reached.
+        m_file.line("G1 Y" + grblNumber(y));
+        addMinutes(std::abs(y - m_y));
+    }
+    m_x = startX;
+    m_y = y;
+
+    const int step = forward ? 1 : -1;
+    int c = forward ? 0 : m_width - 1;
+    const int stop = forward ? m_width : -1;
+    int edge = forward ? 0 : m_width;
+    while (c != stop) {
+        const int g = grays[std::size_t(c)];
+        const double z = m_depths[std::size_t(g)];
+        do
+            c += step;
+        while (c != stop && m_depths[grays[std::size_t(c)]] == z);
+        const int end = forward ? c : c + 1;
+        plunge(g);
+        char* to = m_edges.copy(m_file.reserve(m_edges.stride() + 1), end);
+        *to++ = '\n';
+        m_file.advance(to);
+        addMinutes(std::abs(end - edge) * m_precision);
+        edge = end;
+    }
+    m_x = edgeX(m_width, edge, m_precision);
+}
+
+} // namespace
+
+bool writeGrblCncLine(const GrblJob& job, const QString& fileName, double* minutes)
+{
+    const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be writed!");
+    OutputFile file(fileName, "\n");
+    if (!file.open())
+        return reportWriteFailure(fileName, failure);
+
+    const double safeHeight = job.values[1].toDouble() + 2.0;
+    const double topHeight = safeHeight + 10.0;
+    writeGrblPrefix(file, job, "; <Tavo CNC Milling>", "; Line CNC", 0.0);
+    // The Marlin file's pauses, in seconds.
+    file.line("G4 P2");
+    file.line("G0 Z" + depthText(topHeight));
+    file.line("G0 Z" + depthText(safeHeight));
+    file.line("G4 P10");
+    file.line("M3 S" + QByteArray::number(job.settings.sMax));
+    file.line("G4 P3");
+
+    const double maxDepth = job.values[2].toDouble();
+    const double minDepth = job.values[3].toDouble();
+    const double depthStep = (maxDepth - minDepth) / 255.0;
+    std::array<double, 256> depths;
+    for (int g = 0; g < 256; ++g)
+        depths[std::size_t(g)] = (255 - g) * depthStep + minDepth;
+
+    const QImage picture = job.picture ? wordImage(*job.picture) : QImage();
+    GrblJob shown = job;
+    shown.picture = &picture;
+    CncRows rows(file, shown, depths, safeHeight);
+    rows.addMinutes(topHeight - safeHeight);
+    std::vector<unsigned char> grays(std::size_t(picture.width()));
+    const bool oneWay = job.settings.oneWay;
+    for (int r = 0; r < picture.height() && file.ok(); ++r) {
+        loadGrays(picture, r, grays);
+        rows.write(grays, r, oneWay || r % 2 == 0, oneWay || r == 0);
+    }
+    rows.lift();
+
+    file.line("; ****** G-code Postfix ******");
+    file.line("M5");
+    if (!file.commit())
+        return reportWriteFailure(fileName, failure);
+    *minutes = rows.minutes() + 15.0 / 60.0;
+    return true;
+}
+
+} // namespace gcode
