@@ -27,9 +27,9 @@ bool readOverscan(const QString& text, double* value, QString* error)
         *value = std::round(number * 1000.0) / 1000.0;
         return true;
     }
-    *error = QCoreApplication::translate("TavoMain",
-                                         "Overscan must be within (0 - 50) mm, not \"%1\"")
-                 .arg(text);
+    *error =
+        QCoreApplication::translate("TavoMain", "Overscan must be within (0 - 50) mm, not \"%1\"")
+            .arg(text);
     return false;
 }
 

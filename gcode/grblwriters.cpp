@@ -381,9 +381,10 @@ bool writeGrblCncLine(const GrblJob& job, const QString& fileName, double* minut
     const double maxDepth = job.values[2].toDouble();
     const double minDepth = job.values[3].toDouble();
     const double depthStep = (maxDepth - minDepth) / 255.0;
+    // The depths as written, so the time counts where the tool really goes.
     std::array<double, 256> depths;
     for (int g = 0; g < 256; ++g)
-        depths[std::size_t(g)] = (255 - g) * depthStep + minDepth;
+        depths[std::size_t(g)] = depthText((255 - g) * depthStep + minDepth).toDouble();
 
     const QImage picture = job.picture ? wordImage(*job.picture) : QImage();
     GrblJob shown = job;
