@@ -647,6 +647,13 @@ void ToolpathReader::readComment(const char* begin, const char* end)
         if (thickness == thickness)
             for (double above : {2.0, 12.0})
                 m_setupHeights << QString("%1").arg(thickness + above).toDouble();
+    } else if (startsWith(begin, end, "; Firmware: GRBL")) {
+        m_report.grbl = true;
+        const QByteArray comment(begin, int(end - begin));
+        const int at = comment.indexOf("S-max ");
+        const double sMax = at < 0 ? 0 : comment.mid(at + 6).split(',').value(0).toDouble();
+        if (sMax > 0)
+            m_report.sMax = sMax;
     } else if (!m_machineGiven && m_report.moves == 0) {
         const QByteArray comment(begin, int(end - begin));
         if (comment.contains("<Tavo CNC Milling>"))
@@ -661,6 +668,12 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
     if (letter == 'G' && (number == 1 || number == 0)) {
         if (words.has('F'))
             setFeed(words['F']);
+        if (m_report.grbl) {
+            // Laser mode: never on over G0.
+            m_s = words.has('S') ? words['S'] : m_s;
+            const bool on = m_spindle && number == 1;
+            m_power = on ? qBound(0.0, m_s, m_report.sMax) * 255.0 / m_report.sMax : 0.0;
+        }
         const double x = words.has('X') ? words['X'] : m_x;
         const double y = words.has('Y') ? words['Y'] : m_y;
         const double z = words.has('Z') ? words['Z'] : m_z;
@@ -668,7 +681,7 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
             move(x, y, z);
     } else if (letter == 'G' && number == 4) {
         if (words.has('P'))
-            m_report.dwellMinutes += words['P'] / 60000.0;
+            m_report.dwellMinutes += words['P'] / (m_report.grbl ? 60.0 : 60000.0);
         else if (words.has('S'))
             m_report.dwellMinutes += words['S'] / 60.0;
     } else if (letter == 'G' && number == 28) {
@@ -687,6 +700,11 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
         m_power = 0;
     } else if (letter == 'M' && number == 84) {
         // Motors off: nothing to draw.
+    } else if (m_report.grbl && letter == 'M' && (number == 3 || number == 4 || number == 5)) {
+        m_spindle = number != 5;
+        m_s = words.has('S') ? words['S'] : m_s;
+    } else if (m_report.grbl && letter == 'G' && (number == 21 || number == 90)) {
+        // Millimetres, absolute: what every position is read as anyway.
     } else {
         unknown(commandName(letter, number));
     }
@@ -752,8 +770,12 @@ void ToolpathReader::move(double x, double y, double z)
         r.minZ = std::min(r.minZ, z);
         r.maxZ = std::max(r.maxZ, z);
     }
-    if (working && across && m_sheet)
-        m_sheet->stroke(m_x, m_y, x, y, value);
+    if (working && across && m_sheet) {
+        if (m_report.grbl)
+            m_sheet->stroke(-m_x, m_y, -x, y, value);
+        else
+            m_sheet->stroke(m_x, m_y, x, y, value);
+    }
     m_x = x;
     m_y = y;
     m_z = z;
