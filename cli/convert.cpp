@@ -120,10 +120,10 @@ const std::vector<Arguments::Option>& convertOptions()
 {
     static const std::vector<Arguments::Option> options = [] {
         std::vector<Arguments::Option> list = {
-            {"--type", true},  {"--pitch", true}, {"--zoom", true},   {"--threshold", true},
-            {"--apply", true}, {"-o", true},      {"--output", true}, {"--save-picture", true},
-            {"--json", false}, {"--help", false}, {"-h", false},
-            {"--firmware", true}, {"--s-max", true}, {"--overscan", true}, {"--one-way", false},
+            {"--type", true},  {"--pitch", true},    {"--zoom", true},     {"--threshold", true},
+            {"--apply", true}, {"-o", true},         {"--output", true},   {"--save-picture", true},
+            {"--json", false}, {"--help", false},    {"-h", false},        {"--firmware", true},
+            {"--s-max", true}, {"--overscan", true}, {"--one-way", false},
         };
         QSet<QString> seen;
         for (const ParameterOption& option : parameterOptions)
@@ -325,11 +325,11 @@ bool readFirmware(const Arguments& arguments, Settings* settings, QString* error
         return false;
     }
     for (const char* option : {"--s-max", "--overscan", "--one-way"}) {
-        const QString text = arguments.value(QLatin1String(option));
         if (firmware.firmware == Firmware::Marlin && arguments.has(QLatin1String(option))) {
-            *error = tr("%1 %2 applies to GRBL files only: add --firmware grbl")
-                         .arg(QLatin1String(option), text)
-                         .trimmed();
+            const QString value = arguments.value(QLatin1String(option));
+            const QString given =
+                QLatin1String(option) + (value.isEmpty() ? QString() : QLatin1Char(' ') + value);
+            *error = tr("%1 applies to GRBL files only: add --firmware grbl").arg(given);
             return false;
         }
     }
@@ -400,8 +400,7 @@ bool settingsFrom(const Arguments& arguments, Settings* settings, QString* error
         }
     }
     settings->json = arguments.has(QStringLiteral("--json"));
-    return readParameters(arguments, settings, error) &&
-           readFirmware(arguments, settings, error) &&
+    return readParameters(arguments, settings, error) && readFirmware(arguments, settings, error) &&
            readPreparation(arguments, settings, error) &&
            readDestinations(arguments, settings, error);
 }

@@ -136,8 +136,8 @@ private:
     double m_feed = 0;
     double m_minutesPerMm = 0;
     double m_power = 0;
-    double m_s = 0;           // GRBL: the S in force
-    bool m_spindle = false;   // GRBL: M3 or M4 in force
+    double m_s = 0;              // GRBL: the S in force
+    bool m_spindle = false;      // GRBL: M3 or M4 in force
     bool m_crossedSheet = false; // a move in X or Y has been made
     QList<double> m_setupHeights;
     double m_fileMinDepth = std::numeric_limits<double>::quiet_NaN();
