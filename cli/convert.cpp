@@ -120,11 +120,13 @@ const std::vector<Arguments::Option>& convertOptions()
 {
     static const std::vector<Arguments::Option> options = [] {
         std::vector<Arguments::Option> list = {
-            {"--type", true},  {"--pitch", true},    {"--zoom", true},     {"--threshold", true},
-            {"--apply", true}, {"-o", true},         {"--output", true},   {"--save-picture", true},
-            {"--json", false}, {"--help", false},    {"-h", false},        {"--firmware", true},
-            {"--s-max", true}, {"--overscan", true}, {"--one-way", false},
+            {"--type", true},  {"--pitch", true}, {"--zoom", true},   {"--threshold", true},
+            {"--apply", true}, {"-o", true},      {"--output", true}, {"--save-picture", true},
+            {"--json", false}, {"--help", false}, {"-h", false},
         };
+        const Arguments::Option firmware[] = {
+            {"--firmware", true}, {"--s-max", true}, {"--overscan", true}, {"--one-way", false}};
+        list.insert(list.end(), std::begin(firmware), std::end(firmware));
         QSet<QString> seen;
         for (const ParameterOption& option : parameterOptions)
             if (!seen.contains(QLatin1String(option.name))) {
@@ -400,9 +402,9 @@ bool settingsFrom(const Arguments& arguments, Settings* settings, QString* error
         }
     }
     settings->json = arguments.has(QStringLiteral("--json"));
-    return readParameters(arguments, settings, error) && readFirmware(arguments, settings, error) &&
+    return readParameters(arguments, settings, error) &&
            readPreparation(arguments, settings, error) &&
-           readDestinations(arguments, settings, error);
+           readDestinations(arguments, settings, error) && readFirmware(arguments, settings, error);
 }
 
 bool makeFolder(const Destination& target, Console& console)
