@@ -1,3 +1,4 @@
+#include "machinedialog.h"
 #include "qtdialogs.h"
 #include "tavomain.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     Dialogs::install(&dialogs);
 
     TavoMain window;
+    window.setFirmwareSettings(loadFirmwareSettings());
     window.show();
     const int status = application.exec();
     Dialogs::install(nullptr);

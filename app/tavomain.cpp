@@ -28,6 +28,7 @@ TavoMain::TavoMain(QWidget* parent)
                     ui->btnCrop,      ui->btnRotate};
     for (QPushButton* button : hoverButtons)
         button->installEventFilter(this);
+    setupMachineMenu();
 
     showMaximized();
 }

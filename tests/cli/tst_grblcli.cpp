@@ -1,8 +1,15 @@
-// tavo with GRBL files: the firmware options and their refusals, and the
-// preview of a GRBL file.
+// GRBL files from tavo and the window: the firmware options and their
+// refusals, the Machine dialog, and the preview of a GRBL file.
+#include "../app/tavomaintest.h"
+
 #include "cli/sheet.h"
 #include "cli/toolpath.h"
+#include "machinedialog.h"
 #include "pictures.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,6 +25,7 @@ private slots:
     void refusals_data();
     void refusals();
     void preview();
+    void machineDialog();
 
 private:
     QTemporaryDir m_dir;
@@ -102,5 +110,46 @@ void TestGrblCli::preview()
     QVERIFY(std::isnan(sheet.meanAt(-0.75, 0.5)));
 }
 
-QTEST_GUILESS_MAIN(TestGrblCli)
+// Refused values keep the dialog open and change nothing; OK applies the
+// rest to the next file and the panel, and keeps it between runs.
+void TestGrblCli::machineDialog()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    ScriptedDialogs dialogs;
+    TavoMain window;
+    window.findChild<QAction*>("actionMachine")->trigger();
+    auto* dialog = window.findChild<MachineDialog*>("machineDialog");
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->findChild<QComboBox*>("cmbFirmware")->setCurrentIndex(1);
+    auto* sMax = dialog->findChild<QLineEdit*>("txtSMax");
+    auto* overscan = dialog->findChild<QLineEdit*>("txtOverscan");
+    const QList<QPair<QLineEdit*, QString>> refused = {
+        {sMax, "0"},   {sMax, "-5"},     {sMax, "nan"},     {sMax, "1e9"},
+        {sMax, "abc"}, {overscan, "-1"}, {overscan, "nan"}, {overscan, "51"}};
+    for (const auto& [field, text] : refused) {
+        sMax->setText("300");
+        overscan->setText("1.5");
+        field->setText(text);
+        dialogs.clear();
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialogs.prompts().size(), 1);
+        QVERIFY(dialogs.prompts()[0].text.contains('"' + text + '"'));
+    }
+    QCOMPARE(TavoMainTest::gcodeGenerator(window).firmware.firmware, Firmware::Marlin);
+
+    overscan->setText("1.5");
+    dialog->findChild<QCheckBox*>("ckbOneWay")->setChecked(true);
+    dialog->accept();
+    const FirmwareSettings& used = TavoMainTest::gcodeGenerator(window).firmware;
+    QCOMPARE(used.firmware, Firmware::Grbl);
+    QCOMPARE(used.sMax, 300);
+    QCOMPARE(used.overscan, 1.5);
+    QVERIFY(used.oneWay);
+    QCOMPARE(widget<QLabel>(window, "lblFirmware")->text(), QString("for GRBL 1.1"));
+    QCOMPARE(loadFirmwareSettings().sMax, 300);
+    QVERIFY(loadFirmwareSettings().oneWay);
+}
+
+QTEST_MAIN(TestGrblCli)
 #include "tst_grblcli.moc"
