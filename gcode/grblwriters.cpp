@@ -68,8 +68,13 @@ public:
           m_ys(m_height,
                [&](int r) { return " Y" + grblNumber(machineY(m_height, r, m_precision)); }),
           m_powers(256, [&](int g) { return " S" + QByteArray::number(plan.power[g]); }),
+          m_feedTexts(3, [&](int i) { return " F" + QByteArray::number(feedValue(Feed(i))); }),
           m_values(std::size_t(m_width))
     {
+        for (int i = 0; i < 3; ++i) {
+            m_feedValues[i] = feedValue(Feed(i));
+            m_feedMinutes[i] = 1.0 / m_feedValues[i];
+        }
     }
 
     // False when the row has nothing to burn and is skipped.
@@ -77,20 +82,26 @@ public:
     double minutes() const { return m_minutes; }
 
 private:
-    char* feed(char* to, int feed)
+    // The plan's three feeds, by index, so a change costs no formatting.
+    enum Feed { Engrave, Gap, Jump };
+    char* feed(char* to, Feed feed)
     {
-        if (feed != m_feed) {
-            m_feed = feed;
-            m_minutesPerMm = 1.0 / feed;
-            const QByteArray text = " F" + QByteArray::number(feed);
-            std::memcpy(to, text.constData(), std::size_t(text.size()));
-            to += text.size();
+        if (m_feedValues[feed] != m_feed) {
+            m_feed = m_feedValues[feed];
+            m_minutesPerMm = m_feedMinutes[feed];
+            to = m_feedTexts.copy(to, feed);
         }
         *to++ = '\n';
         return to;
     }
     // A laser-off move to an X that is no column edge (overscan ends).
-    void offMove(double x, int row, bool withY, int feedValue);
+    void offMove(double x, int row, bool withY, Feed feed);
+    int feedValue(Feed feed) const
+    {
+        return feed == Engrave ? m_plan.engraveFeed
+               : feed == Gap   ? m_plan.gapFeed
+                               : m_plan.jumpFeed;
+    }
 
     OutputFile& m_file;
     const LaserPlan& m_plan;
@@ -101,23 +112,26 @@ private:
     TextTable m_edges;
     TextTable m_ys;
     TextTable m_powers;
+    TextTable m_feedTexts;
+    int m_feedValues[3];
+    double m_feedMinutes[3];
     std::vector<int> m_values;
     double m_x = 0.0, m_y = 0.0;
-    int m_feed = 0;
+    int m_feed = 0; // none yet
     double m_minutesPerMm = 0.0;
     double m_minutes = 0.0;
 };
 
-void LaserRows::offMove(double x, int row, bool withY, int feedValue)
+void LaserRows::offMove(double x, int row, bool withY, Feed feedIndex)
 {
     const double y = machineY(m_height, row, m_precision);
     QByteArray text = "G1 X" + grblNumber(x);
     if (withY)
         text += " Y" + grblNumber(y);
     text += " S0";
-    char* to = m_file.reserve(std::size_t(text.size()) + 32);
+    char* to = m_file.reserve(std::size_t(text.size()) + m_feedTexts.stride() + 1);
     std::memcpy(to, text.constData(), std::size_t(text.size()));
-    to = feed(to + text.size(), feedValue);
+    to = feed(to + text.size(), feedIndex);
     m_file.advance(to);
     m_minutes += std::hypot(x - m_x, withY ? y - m_y : 0.0) * m_minutesPerMm;
     m_x = x;
@@ -145,12 +159,12 @@ bool LaserRows::write(const std::vector<unsigned char>& grays, int row, bool for
     const int to = forward ? last + 1 : first;
     const double direction = forward ? 1.0 : -1.0;
     const double fromX = edgeX(m_width, from, m_precision);
-    offMove(fromX - direction * m_overscan, row, true, m_plan.jumpFeed);
+    offMove(fromX - direction * m_overscan, row, true, Jump);
     if (m_overscan > 0)
-        offMove(fromX, row, false, m_plan.engraveFeed);
+        offMove(fromX, row, false, Engrave);
 
     const int step = forward ? 1 : -1;
-    const std::size_t longest = m_edges.stride() + m_powers.stride() + 32;
+    const std::size_t longest = m_edges.stride() + m_powers.stride() + m_feedTexts.stride() + 1;
     int c = forward ? first : last;
     const int stop = forward ? last + 1 : first - 1;
     int edge = from;
@@ -164,14 +178,14 @@ bool LaserRows::write(const std::vector<unsigned char>& grays, int row, bool for
         char* out = m_file.reserve(longest);
         out = m_edges.copy(out, end);
         out = m_powers.copy(out, g);
-        out = feed(out, s > 0 ? m_plan.engraveFeed : m_plan.gapFeed);
+        out = feed(out, s > 0 ? Engrave : Gap);
         m_file.advance(out);
         m_minutes += std::abs(end - edge) * m_precision * m_minutesPerMm;
         edge = end;
     }
     m_x = edgeX(m_width, to, m_precision);
     if (m_overscan > 0)
-        offMove(m_x + direction * m_overscan, row, false, m_plan.engraveFeed);
+        offMove(m_x + direction * m_overscan, row, false, Engrave);
     return true;
 }
 
