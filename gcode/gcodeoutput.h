@@ -89,6 +89,25 @@ public:
         return to + length;
     }
 
+    // The table as plain local values: a loop that writes characters keeps
+    // them in registers, where a member read through `this` would be read
+    // again after every byte stored (a char may alias anything).
+    struct View
+    {
+        const char* bytes;
+        const int* lengths;
+        std::size_t stride;
+        char* copy(char* to, int index) const
+        {
+            const char* from = bytes + std::size_t(index) * stride;
+            const int length = lengths[index];
+            for (int k = 0; k < length; k += 16)
+                std::memcpy(to + k, from + k, 16);
+            return to + length;
+        }
+    };
+    View view() const { return {m_bytes.data(), m_lengths.data(), m_stride}; }
+
 private:
     void pack(const std::vector<QByteArray>& texts, int longest);
 

@@ -71,24 +71,29 @@ public:
           m_feedTexts(3, [&](int i) { return " F" + QByteArray::number(feedValue(Feed(i))); }),
           m_values(std::size_t(m_width))
     {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3; ++i)
             m_feedValues[i] = feedValue(Feed(i));
-            m_feedMinutes[i] = 1.0 / m_feedValues[i];
-        }
     }
 
     // False when the row has nothing to burn and is skipped.
     bool write(const std::vector<unsigned char>& grays, int row, bool forward);
-    double minutes() const { return m_minutes; }
+    // Lengths are summed per feed and divided once: no division per move.
+    double minutes() const
+    {
+        double minutes = 0.0;
+        for (int i = 0; i < 3; ++i)
+            minutes += (m_millimetres[i] + double(m_pixels[i]) * m_precision) / m_feedValues[i];
+        return minutes;
+    }
 
 private:
     // The plan's three feeds, by index, so a change costs no formatting.
     enum Feed { Engrave, Gap, Jump };
     char* feed(char* to, Feed feed)
     {
+        m_feedIndex = feed;
         if (m_feedValues[feed] != m_feed) {
             m_feed = m_feedValues[feed];
-            m_minutesPerMm = m_feedMinutes[feed];
             to = m_feedTexts.copy(to, feed);
         }
         *to++ = '\n';
@@ -114,12 +119,12 @@ private:
     TextTable m_powers;
     TextTable m_feedTexts;
     int m_feedValues[3];
-    double m_feedMinutes[3];
     std::vector<int> m_values;
     double m_x = 0.0, m_y = 0.0;
     int m_feed = 0; // none yet
-    double m_minutesPerMm = 0.0;
-    double m_minutes = 0.0;
+    Feed m_feedIndex = Jump;
+    double m_millimetres[3] = {0.0, 0.0, 0.0};
+    qint64 m_pixels[3] = {0, 0, 0};
 };
 
 void LaserRows::offMove(double x, int row, bool withY, Feed feedIndex)
@@ -133,7 +138,7 @@ void LaserRows::offMove(double x, int row, bool withY, Feed feedIndex)
     std::memcpy(to, text.constData(), std::size_t(text.size()));
     to = feed(to + text.size(), feedIndex);
     m_file.advance(to);
-    m_minutes += std::hypot(x - m_x, withY ? y - m_y : 0.0) * m_minutesPerMm;
+    m_millimetres[m_feedIndex] += std::hypot(x - m_x, withY ? y - m_y : 0.0);
     m_x = x;
     if (withY)
         m_y = y;
@@ -141,18 +146,20 @@ void LaserRows::offMove(double x, int row, bool withY, Feed feedIndex)
 
 bool LaserRows::write(const std::vector<unsigned char>& grays, int row, bool forward)
 {
-    int first = -1, last = -1;
+    const unsigned char* gray = grays.data();
+    int* values = m_values.data();
+    int burned = 0;
     for (int c = 0; c < m_width; ++c) {
-        const int s = m_plan.power[grays[std::size_t(c)]];
-        m_values[std::size_t(c)] = s;
-        if (s > 0) {
-            last = c;
-            if (first < 0)
-                first = c;
-        }
+        values[c] = m_plan.power[gray[c]];
+        burned += values[c] > 0 ? 1 : 0;
     }
-    if (first < 0)
+    if (burned == 0)
         return false;
+    int first = 0, last = m_width - 1;
+    while (values[first] == 0)
+        ++first;
+    while (values[last] == 0)
+        --last;
 
     // The row runs over the edges from..to, overscan beyond both ends.
     const int from = forward ? first : last + 1;
@@ -163,26 +170,40 @@ bool LaserRows::write(const std::vector<unsigned char>& grays, int row, bool for
     if (m_overscan > 0)
         offMove(fromX, row, false, Engrave);
 
+    // One line per run, the row's room taken at once; every value the loop
+    // uses is a local.
+    const TextTable::View edges = m_edges.view();
+    const TextTable::View powers = m_powers.view();
+    const TextTable::View feeds = m_feedTexts.view();
+    const int engraveFeed = m_feedValues[Engrave];
+    const int gapFeed = m_feedValues[Gap];
+    int current = m_feed;
     const int step = forward ? 1 : -1;
-    const std::size_t longest = m_edges.stride() + m_powers.stride() + m_feedTexts.stride() + 1;
     int c = forward ? first : last;
     const int stop = forward ? last + 1 : first - 1;
-    int edge = from;
+    char* out = m_file.reserve(std::size_t(last - first + 1) *
+                               (edges.stride + powers.stride + feeds.stride + 1));
     while (c != stop) {
-        const int s = m_values[std::size_t(c)];
-        const int g = grays[std::size_t(c)];
+        const int s = values[c];
+        const int level = gray[c];
         do
             c += step;
-        while (c != stop && m_values[std::size_t(c)] == s);
-        const int end = forward ? c : c + 1;
-        char* out = m_file.reserve(longest);
-        out = m_edges.copy(out, end);
-        out = m_powers.copy(out, g);
-        out = feed(out, s > 0 ? Engrave : Gap);
-        m_file.advance(out);
-        m_minutes += std::abs(end - edge) * m_precision * m_minutesPerMm;
-        edge = end;
+        while (c != stop && values[c] == s);
+        out = edges.copy(out, forward ? c : c + 1);
+        out = powers.copy(out, level);
+        const int feed = s > 0 ? engraveFeed : gapFeed;
+        if (feed != current) {
+            current = feed;
+            out = feeds.copy(out, s > 0 ? Engrave : Gap);
+        }
+        *out++ = '\n';
     }
+    m_file.advance(out);
+    m_feed = current;
+    m_feedIndex = Engrave; // a row ends on a burned pixel
+    m_pixels[Engrave] += burned;
+    m_pixels[Gap] += last + 1 - first - burned;
+
     m_x = edgeX(m_width, to, m_precision);
     if (m_overscan > 0)
         offMove(m_x + direction * m_overscan, row, false, Engrave);
@@ -301,21 +322,11 @@ public:
         addMinutes(std::abs(m_safe - m_z));
         m_z = m_safe;
     }
-    double minutes() const { return m_minutes; }
-    void addMinutes(double millimetres) { m_minutes += millimetres / m_speed; }
+    // Everything runs at the one feed: lengths are summed, divided once.
+    double minutes() const { return (m_millimetres + double(m_pixels) * m_precision) / m_speed; }
+    void addMinutes(double millimetres) { m_millimetres += millimetres; }
 
 private:
-    void plunge(int g)
-    {
-        const double z = m_depths[std::size_t(g)];
-        if (z == m_z)
-            return;
-        char* to = m_depthTexts.copy(m_file.reserve(m_depthTexts.stride()), g);
-        m_file.advance(to);
-        addMinutes(std::abs(z - m_z));
-        m_z = z;
-    }
-
     OutputFile& m_file;
     const std::array<double, 256>& m_depths;
     int m_width;
@@ -326,7 +337,8 @@ private:
     double m_x = 0.0, m_y = 0.0, m_z;
     TextTable m_edges;
     TextTable m_depthTexts;
-    double m_minutes = 0.0;
+    double m_millimetres = 0.0;
+    qint64 m_pixels = 0;
 };
 
 void CncRows::write(const std::vector<unsigned char>& grays, int row, bool forward, bool first)
@@ -351,25 +363,35 @@ void CncRows::write(const std::vector<unsigned char>& grays, int row, bool forwa
     m_x = startX;
     m_y = y;
 
+    const TextTable::View edges = m_edges.view();
+    const TextTable::View depthTexts = m_depthTexts.view();
+    const double* depths = m_depths.data();
+    const unsigned char* gray = grays.data();
+    double z = m_z;
+    double plunged = 0.0;
     const int step = forward ? 1 : -1;
     int c = forward ? 0 : m_width - 1;
     const int stop = forward ? m_width : -1;
-    int edge = forward ? 0 : m_width;
+    char* out = m_file.reserve(std::size_t(m_width) * (edges.stride + depthTexts.stride + 1));
     while (c != stop) {
-        const int g = grays[std::size_t(c)];
-        const double z = m_depths[std::size_t(g)];
+        const int level = gray[c];
+        const double depth = depths[level];
         do
             c += step;
-        while (c != stop && m_depths[grays[std::size_t(c)]] == z);
-        const int end = forward ? c : c + 1;
-        plunge(g);
-        char* to = m_edges.copy(m_file.reserve(m_edges.stride() + 1), end);
-        *to++ = '\n';
-        m_file.advance(to);
-        addMinutes(std::abs(end - edge) * m_precision);
-        edge = end;
+        while (c != stop && depths[gray[c]] == depth);
+        if (depth != z) {
+            out = depthTexts.copy(out, level);
+            plunged += std::abs(depth - z);
+            z = depth;
+        }
+        out = edges.copy(out, forward ? c : c + 1);
+        *out++ = '\n';
     }
-    m_x = edgeX(m_width, edge, m_precision);
+    m_file.advance(out);
+    m_z = z;
+    m_millimetres += plunged;
+    m_pixels += m_width;
+    m_x = edgeX(m_width, forward ? m_width : 0, m_precision);
 }
 
 } // namespace
