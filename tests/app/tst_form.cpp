@@ -67,7 +67,8 @@ void FormTest::textsAndTips()
                  "btnRelief=Relief|Relief;btnPulverize=Pulverize|Pulverize;"
                  "btnOutline=Outline|Outline;btnSoften=Soften|Softening|Soften;"
                  "ckbThreshold=Manual Threshold|;btnReset=Reset|Reset Processing;btnScale=Zoom|;"
-                 "btnFit=Fit|;btnCrop=Crop|;btnRotate=Rotate|")
+                 "btnFit=Fit|;btnCrop=Crop|;btnRotate=Rotate|;"
+                 "lblFirmware=for Marlin|Marlin (laser on the fan output)")
              .split(';'))
         shown.insert(entry.section('=', 0, 0), entry.section('=', 1));
     int found = 0;
@@ -137,7 +138,8 @@ void FormTest::menusAndFonts()
                                                       widget(*window, "lblImage")})
         QVERIFY2(isFormFont(w->font()), qPrintable(w->objectName()));
     QCOMPARE(menuBar->actions(),
-             (QList<QAction*>{menuFile->menuAction(), menuProcessing->menuAction()}));
+             (QList<QAction*>{menuFile->menuAction(), menuProcessing->menuAction(),
+                              widget<QMenu>(*window, "menuSettings")->menuAction()}));
     QCOMPARE(menuFile->title() + " " + menuProcessing->title(), QString("File Processing"));
     auto names = [](const QMenu* menu) {
         QStringList result;
