@@ -558,6 +558,8 @@ void ToolpathReader::apply(const Batch& batch)
         switch (line.kind) {
         case Line::Move: {
             ++m_report.lines;
+            if (m_report.grbl)
+                setGrblPower(true);
             if (line.axes & 8)
                 setFeed(line.values[3]);
             const double x = line.axes & 1 ? line.values[0] : m_x;
@@ -669,10 +671,8 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
         if (words.has('F'))
             setFeed(words['F']);
         if (m_report.grbl) {
-            // Laser mode: never on over G0.
             m_s = words.has('S') ? words['S'] : m_s;
-            const bool on = m_spindle && number == 1;
-            m_power = on ? qBound(0.0, m_s, m_report.sMax) * 255.0 / m_report.sMax : 0.0;
+            setGrblPower(number == 1);
         }
         const double x = words.has('X') ? words['X'] : m_x;
         const double y = words.has('Y') ? words['Y'] : m_y;
@@ -708,6 +708,14 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
     } else {
         unknown(commandName(letter, number));
     }
+}
+
+// Laser mode: on over G1 (not G0) while M3 or M4 is in force, S scaled
+// from 0 .. S-max to 0 .. 255.
+void ToolpathReader::setGrblPower(bool g1)
+{
+    const bool on = m_spindle && g1;
+    m_power = on ? qBound(0.0, m_s, m_report.sMax) * 255.0 / m_report.sMax : 0.0;
 }
 
 bool ToolpathReader::setupHeight(double z) const

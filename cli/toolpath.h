@@ -117,6 +117,7 @@ private:
     void problem(qint64 line, const char* begin, const char* end, const QString& what);
     void unknown(const QString& name);
     bool setupHeight(double z) const;
+    void setGrblPower(bool g1);
     // A product per move instead of a quotient: the feed changes seldom.
     void setFeed(double feed)
     {

@@ -65,8 +65,6 @@ public:
           m_overscan(job.settings.overscan),
           m_edges(m_width + 1,
                   [&](int i) { return "G1 X" + grblNumber(edgeX(m_width, i, m_precision)); }),
-          m_ys(m_height,
-               [&](int r) { return " Y" + grblNumber(machineY(m_height, r, m_precision)); }),
           m_powers(256, [&](int g) { return " S" + QByteArray::number(plan.power[g]); }),
           m_feedTexts(3, [&](int i) { return " F" + QByteArray::number(feedValue(Feed(i))); }),
           m_values(std::size_t(m_width))
@@ -115,7 +113,6 @@ private:
     double m_precision;
     double m_overscan;
     TextTable m_edges;
-    TextTable m_ys;
     TextTable m_powers;
     TextTable m_feedTexts;
     int m_feedValues[3];
