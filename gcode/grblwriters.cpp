@@ -5,8 +5,14 @@
 
 #include <QCoreApplication>
 
+#include <QtAlgorithms>
+
 #include <cmath>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace gcode {
 
@@ -53,6 +59,24 @@ struct LaserPlan
     int jumpFeed = 1;
 };
 
+// Numbers the distinct S of the plan, 0 for S0, and gives each gray level
+// its number; power gets the S of each number.
+std::array<unsigned char, 256> classes(const LaserPlan& plan, std::array<int, 256>& power)
+{
+    std::array<unsigned char, 256> level{};
+    int count = 1; // power[0] is 0
+    for (std::size_t g = 0; g < level.size(); ++g) {
+        int k = 0;
+        while (k < count && power[std::size_t(k)] != plan.power[g])
+            ++k;
+        // Gray 255 always has S0, so 256 numbers are enough.
+        if (k == count && count < 256)
+            power[std::size_t(count++)] = plan.power[g];
+        level[g] = static_cast<unsigned char>(k);
+    }
+    return level;
+}
+
 // Writes the engraved rows of a laser file. Lines are "G1 X.. [Y..] S.. [F..]"
 // with F only where the feed changes; the laser is off (S0) on every move
 // that does not engrave.
@@ -60,14 +84,14 @@ class LaserRows
 {
 public:
     LaserRows(OutputFile& file, const GrblJob& job, const LaserPlan& plan)
-        : m_file(file), m_plan(plan), m_width(job.picture->width()),
-          m_height(job.picture->height()), m_precision(job.precision),
-          m_overscan(job.settings.overscan),
+        : m_file(file), m_plan(plan), m_class(classes(plan, m_power)),
+          m_width(job.picture->width()), m_height(job.picture->height()),
+          m_precision(job.precision), m_overscan(job.settings.overscan),
           m_edges(m_width + 1,
                   [&](int i) { return "G1 X" + grblNumber(edgeX(m_width, i, m_precision)); }),
-          m_powers(256, [&](int g) { return " S" + QByteArray::number(plan.power[g]); }),
+          m_powers(256, [&](int k) { return " S" + QByteArray::number(m_power[std::size_t(k)]); }),
           m_feedTexts(3, [&](int i) { return " F" + QByteArray::number(feedValue(Feed(i))); }),
-          m_values(std::size_t(m_width))
+          m_classes(std::size_t(m_width) + 17)
     {
         for (int i = 0; i < 3; ++i)
             m_feedValues[i] = feedValue(Feed(i));
@@ -108,6 +132,10 @@ private:
 
     OutputFile& m_file;
     const LaserPlan& m_plan;
+    // Gray levels with the same S share a class, 0 for S0: a run is where
+    // the class stays the same.
+    std::array<int, 256> m_power{};
+    std::array<unsigned char, 256> m_class;
     int m_width;
     int m_height;
     double m_precision;
@@ -116,7 +144,7 @@ private:
     TextTable m_powers;
     TextTable m_feedTexts;
     int m_feedValues[3];
-    std::vector<int> m_values;
+    std::vector<unsigned char> m_classes;
     double m_x = 0.0, m_y = 0.0;
     int m_feed = 0; // none yet
     Feed m_feedIndex = Jump;
@@ -143,65 +171,78 @@ void LaserRows::offMove(double x, int row, bool withY, Feed feedIndex)
 
 bool LaserRows::write(const std::vector<unsigned char>& grays, int row, bool forward)
 {
+    // The classes in scan order: position i is column i, or W - 1 - i in a
+    // row scanned backwards; k[-1] is padding, as are 16 bytes past the end.
     const unsigned char* gray = grays.data();
-    int* values = m_values.data();
+    unsigned char* k = m_classes.data() + 1;
     int burned = 0;
-    for (int c = 0; c < m_width; ++c) {
-        values[c] = m_plan.power[gray[c]];
-        burned += values[c] > 0 ? 1 : 0;
+    for (int i = 0; i < m_width; ++i) {
+        k[i] = m_class[gray[forward ? i : m_width - 1 - i]];
+        burned += k[i] != 0 ? 1 : 0;
     }
     if (burned == 0)
         return false;
     int first = 0, last = m_width - 1;
-    while (values[first] == 0)
+    while (k[first] == 0)
         ++first;
-    while (values[last] == 0)
+    while (k[last] == 0)
         --last;
 
-    // The row runs over the edges from..to, overscan beyond both ends.
-    const int from = forward ? first : last + 1;
-    const int to = forward ? last + 1 : first;
+    // Position i starts at edge i, or W - i backwards; overscan beyond both
+    // ends of the burned positions.
+    const auto edge = [&](int i) { return forward ? i : m_width - i; };
     const double direction = forward ? 1.0 : -1.0;
-    const double fromX = edgeX(m_width, from, m_precision);
+    const double fromX = edgeX(m_width, edge(first), m_precision);
     offMove(fromX - direction * m_overscan, row, true, Jump);
     if (m_overscan > 0)
         offMove(fromX, row, false, Engrave);
 
     // One line per run, the row's room taken at once; every value the loop
-    // uses is a local.
+    // uses is a local. Runs end where the class changes, found 16 positions
+    // at a time.
     const TextTable::View edges = m_edges.view();
     const TextTable::View powers = m_powers.view();
     const TextTable::View feeds = m_feedTexts.view();
     const int engraveFeed = m_feedValues[Engrave];
     const int gapFeed = m_feedValues[Gap];
     int current = m_feed;
-    const int step = forward ? 1 : -1;
-    int c = forward ? first : last;
-    const int stop = forward ? last + 1 : first - 1;
     char* out = m_file.reserve(std::size_t(last - first + 1) *
                                (edges.stride + powers.stride + feeds.stride + 1));
-    while (c != stop) {
-        const int s = values[c];
-        const int level = gray[c];
-        do
-            c += step;
-        while (c != stop && values[c] == s);
-        out = edges.copy(out, forward ? c : c + 1);
+    const auto run = [&](int end, int level) {
+        out = edges.copy(out, edge(end));
         out = powers.copy(out, level);
-        const int feed = s > 0 ? engraveFeed : gapFeed;
+        const int feed = level != 0 ? engraveFeed : gapFeed;
         if (feed != current) {
             current = feed;
-            out = feeds.copy(out, s > 0 ? Engrave : Gap);
+            out = feeds.copy(out, level != 0 ? Engrave : Gap);
         }
         *out++ = '\n';
+    };
+    for (int base = first + 1; base <= last; base += 16) {
+#if defined(__SSE2__)
+        const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + base));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + base - 1));
+        unsigned changes = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(now, before))) & 0xFFFFu;
+#else
+        unsigned changes = 0;
+        for (int j = 0; j < 16; ++j)
+            changes |= unsigned(k[base + j] != k[base + j - 1]) << j;
+#endif
+        if (last - base < 15)
+            changes &= (2u << (last - base)) - 1;
+        for (; changes; changes &= changes - 1) {
+            const int i = base + int(qCountTrailingZeroBits(changes));
+            run(i, k[i - 1]);
+        }
     }
+    run(last + 1, k[last]);
     m_file.advance(out);
     m_feed = current;
     m_feedIndex = Engrave; // a row ends on a burned pixel
     m_pixels[Engrave] += burned;
     m_pixels[Gap] += last + 1 - first - burned;
 
-    m_x = edgeX(m_width, to, m_precision);
+    m_x = edgeX(m_width, edge(last + 1), m_precision);
     if (m_overscan > 0)
         offMove(m_x + direction * m_overscan, row, false, Engrave);
     return true;

@@ -141,9 +141,9 @@ void TestGrbl::pixels()
     const double p = values[type][0].toDouble();
     const double feed = values[type][type == LaserLine ? 2 : type == LaserDots ? 3 : 4].toDouble();
     for (int seed = 1; seed <= 6; ++seed) {
-        // Odd and even sizes, blank rows and rows dark to their ends.
+        // Odd and even sizes up to 41, blank rows and rows dark to their ends.
         pictures::Random random(seed);
-        QImage picture(5 + seed, 3 + seed % 3, QImage::Format_RGB32);
+        QImage picture(5 + seed * seed, 3 + seed % 3, QImage::Format_RGB32);
         const int w = picture.width(), h = picture.height();
         for (int k = 0; k < w * h; ++k) {
             const int g = random.bounded(3) == 0 ? 255 : random.bounded(256);
