@@ -1,6 +1,8 @@
 #ifndef TAVO_APP_TAVOMAIN_H
 #define TAVO_APP_TAVOMAIN_H
 
+#include "gcode/firmware.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -8,6 +10,7 @@
 
 class GcodeGenerator;
 class ImageProcessor;
+class QLabel;
 class QPushButton;
 
 namespace Ui {
@@ -24,6 +27,11 @@ class TavoMain : public QMainWindow
 public:
     explicit TavoMain(QWidget* parent = nullptr);
     ~TavoMain() override;
+
+    // The firmware the next file is for, shown on the panel. The window
+    // starts with Marlin; the program hands it the settings kept between
+    // runs.
+    void setFirmwareSettings(const FirmwareSettings& settings);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -77,6 +85,9 @@ private:
     void setupParameterPanel();
     void runFilter(void (ImageProcessor::*filter)());
     void copyPanelIntoGenerator();
+    void setupMachineMenu();
+    // Settings > Machine: opened without blocking; OK applies and keeps.
+    void openMachineDialog();
 
     // Read-only access for the window tests.
     friend class TavoMainTest;
@@ -85,6 +96,7 @@ private:
     std::unique_ptr<ImageProcessor> imageProcessor;
     std::unique_ptr<GcodeGenerator> gcodeGenerator;
     std::array<QPushButton*, 17> hoverButtons{};
+    QLabel* firmwareLabel = nullptr;
     int gcodeType = -1;
     bool rotated = false;
 };

@@ -18,7 +18,10 @@ constexpr std::size_t BufferBytes = std::size_t(1) << 20;
 
 } // namespace
 
-OutputFile::OutputFile(const QString& fileName) : m_file(fileName) {}
+OutputFile::OutputFile(const QString& fileName, const char* lineEnd)
+    : m_file(fileName), m_lineEnd(lineEnd), m_lineEndBytes(std::strlen(lineEnd))
+{
+}
 
 bool OutputFile::open()
 {
@@ -33,11 +36,10 @@ bool OutputFile::open()
 void OutputFile::line(const QByteArray& text)
 {
     const std::size_t length = std::size_t(text.size());
-    char* to = reserve(length + 2);
+    char* to = reserve(length + m_lineEndBytes);
     std::memcpy(to, text.constData(), length);
-    to[length] = '\r';
-    to[length + 1] = '\n';
-    advance(to + length + 2);
+    std::memcpy(to + length, m_lineEnd, m_lineEndBytes);
+    advance(to + length + m_lineEndBytes);
 }
 
 void OutputFile::makeRoom(std::size_t bytes)
