@@ -1,4 +1,5 @@
 #include "core/localfiles.h"
+#include "machinedialog.h"
 #include "qtdialogs.h"
 #include "tavomain.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     Dialogs::install(&dialogs);
 
     TavoMain window;
+    window.setFirmwareSettings(loadFirmwareSettings());
     window.show();
     const int status = application.exec();
     Dialogs::install(nullptr);

@@ -32,6 +32,7 @@ TavoMain::TavoMain(QWidget* parent)
     // Keys, the wheel and a press on the groove move the slider too: the box,
     // and with it the picture, follows, so the two never show different values.
     connect(ui->sldSize, &QSlider::valueChanged, ui->spbSize, &QSpinBox::setValue);
+    setupMachineMenu();
 
     showMaximized();
 }

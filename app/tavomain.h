@@ -1,6 +1,7 @@
 #ifndef TAVO_APP_TAVOMAIN_H
 #define TAVO_APP_TAVOMAIN_H
 
+#include "gcode/firmware.h"
 #include "longwork.h"
 
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 
 class GcodeGenerator;
 class ImageProcessor;
+class QLabel;
 class QPushButton;
 
 namespace Ui {
@@ -27,6 +29,11 @@ class TavoMain : public QMainWindow
 public:
     explicit TavoMain(QWidget* parent = nullptr);
     ~TavoMain() override;
+
+    // The firmware the next file is for, shown on the panel. The window
+    // starts with Marlin; the program hands it the settings kept between
+    // runs.
+    void setFirmwareSettings(const FirmwareSettings& settings);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,6 +87,9 @@ private:
     void setupParameterPanel();
     void runFilter(void (ImageProcessor::*filter)());
     void copyPanelIntoGenerator();
+    void setupMachineMenu();
+    // Settings > Machine: opened without blocking; OK applies and keeps.
+    void openMachineDialog();
     // Long work off the window thread with the picture commands disabled.
     WorkEnd runLong(const QString& title, const QString& label,
                     const std::function<bool(ProgressReport&)>& work);
@@ -91,6 +101,7 @@ private:
     std::unique_ptr<ImageProcessor> imageProcessor;
     std::unique_ptr<GcodeGenerator> gcodeGenerator;
     std::array<QPushButton*, 17> hoverButtons{};
+    QLabel* firmwareLabel = nullptr;
     int gcodeType = -1;
     bool rotated = false;
 };

@@ -60,12 +60,19 @@ struct Job
     int type;
     std::array<QString, 5> values;
     const QImage& (*picture)();
+    FirmwareSettings firmware = FirmwareSettings();
 };
 
-const Job jobs[3] = {
+// The GRBL jobs engrave with 2 mm of overscan, as a user of a fast machine
+// would.
+const FirmwareSettings grbl{Firmware::Grbl, 1000, 2.0, false};
+const Job jobs[6] = {
     {LaserLine, {"0.16", "100", "500", "1000", "20"}, ditheredPhoto},
     {LaserDots, {"0.16", "0", "0.4", "100", "20"}, photo},
     {CncLine, {"0.16", "100", "40", "1", "500"}, photo},
+    {LaserLine, {"0.16", "100", "500", "1000", "20"}, ditheredPhoto, grbl},
+    {LaserDots, {"0.16", "0", "0.4", "100", "20"}, photo, grbl},
+    {CncLine, {"0.16", "100", "40", "1", "500"}, photo, grbl},
 };
 
 QString benchFolder()
@@ -75,7 +82,7 @@ QString benchFolder()
 }
 
 // Size of each writer's file, learnt from its first run.
-qint64 outputBytes[3] = {0, 0, 0};
+qint64 outputBytes[6] = {0, 0, 0, 0, 0, 0};
 
 double statusMiB(const char* field)
 {
@@ -98,6 +105,7 @@ bool generateOnce(GcodeGenerator& generator, int index, const QString& path)
     QImage picture = jobs[index].picture();
     generator.setImage(&picture);
     generator.paramValues = jobs[index].values;
+    generator.firmware = jobs[index].firmware;
     return generator.generate(jobs[index].type, path);
 }
 
@@ -108,6 +116,7 @@ void runWriter(benchmark::State& state, int index)
     QImage picture = jobs[index].picture();
     GcodeGenerator generator(&picture);
     generator.paramValues = jobs[index].values;
+    generator.firmware = jobs[index].firmware;
 
     resetPeakMemory();
     const double residentBefore = statusMiB("VmRSS:");
@@ -142,6 +151,21 @@ void BM_LaserDots(benchmark::State& state)
 void BM_CncLine(benchmark::State& state)
 {
     runWriter(state, 2);
+}
+
+void BM_LaserLineGrbl(benchmark::State& state)
+{
+    runWriter(state, 3);
+}
+
+void BM_LaserDotsGrbl(benchmark::State& state)
+{
+    runWriter(state, 4);
+}
+
+void BM_CncLineGrbl(benchmark::State& state)
+{
+    runWriter(state, 5);
 }
 
 // The floor: the writer's number of bytes, in chunks from one large buffer of
@@ -213,3 +237,9 @@ BENCHMARK(BM_LaserDots)->Apply(configure);
 BENCHMARK_CAPTURE(BM_RawWrite, LaserDots, 1)->Apply(configure);
 BENCHMARK(BM_CncLine)->Apply(configure);
 BENCHMARK_CAPTURE(BM_RawWrite, CncLine, 2)->Apply(configure);
+BENCHMARK(BM_LaserLineGrbl)->Apply(configure);
+BENCHMARK_CAPTURE(BM_RawWrite, LaserLineGrbl, 3)->Apply(configure);
+BENCHMARK(BM_LaserDotsGrbl)->Apply(configure);
+BENCHMARK_CAPTURE(BM_RawWrite, LaserDotsGrbl, 4)->Apply(configure);
+BENCHMARK(BM_CncLineGrbl)->Apply(configure);
+BENCHMARK_CAPTURE(BM_RawWrite, CncLineGrbl, 5)->Apply(configure);

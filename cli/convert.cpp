@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "core/localfiles.h"
+#include "gcode/firmware.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"
 #include "gcode/parameters.h"
@@ -124,6 +125,9 @@ const std::vector<Arguments::Option>& convertOptions()
             {"--apply", true}, {"-o", true},      {"--output", true}, {"--save-picture", true},
             {"--json", false}, {"--help", false}, {"-h", false},
         };
+        const Arguments::Option firmware[] = {
+            {"--firmware", true}, {"--s-max", true}, {"--overscan", true}, {"--one-way", false}};
+        list.insert(list.end(), std::begin(firmware), std::end(firmware));
         QSet<QString> seen;
         for (const ParameterOption& option : parameterOptions)
             if (!seen.contains(QLatin1String(option.name))) {
@@ -164,6 +168,7 @@ struct Settings
     Destination gcode;
     Destination picture;
     bool json = false;
+    FirmwareSettings firmware;
 };
 
 // An empty text when the pitch is not one of the panel's choices; "0.10" is
@@ -328,6 +333,37 @@ bool readPreparation(const Arguments& arguments, Settings* settings, QString* er
     return true;
 }
 
+// The GRBL options mean nothing to a Marlin file: refused there, so nobody
+// believes they had an effect.
+bool readFirmware(const Arguments& arguments, Settings* settings, QString* error)
+{
+    FirmwareSettings& firmware = settings->firmware;
+    const QString name = arguments.value(QStringLiteral("--firmware"));
+    if (name == QLatin1String("grbl")) {
+        firmware.firmware = Firmware::Grbl;
+    } else if (!name.isEmpty() && name != QLatin1String("marlin")) {
+        *error = tr("--firmware must be marlin or grbl, not \"%1\"").arg(name);
+        return false;
+    }
+    for (const char* option : {"--s-max", "--overscan", "--one-way"}) {
+        if (firmware.firmware == Firmware::Marlin && arguments.has(QLatin1String(option))) {
+            const QString value = arguments.value(QLatin1String(option));
+            const QString given =
+                QLatin1String(option) + (value.isEmpty() ? QString() : QLatin1Char(' ') + value);
+            *error = tr("%1 applies to GRBL files only: add --firmware grbl").arg(given);
+            return false;
+        }
+    }
+    if (arguments.has(QStringLiteral("--s-max")) &&
+        !readSMax(arguments.value(QStringLiteral("--s-max")), &firmware.sMax, error))
+        return false;
+    if (arguments.has(QStringLiteral("--overscan")) &&
+        !readOverscan(arguments.value(QStringLiteral("--overscan")), &firmware.overscan, error))
+        return false;
+    firmware.oneWay = arguments.has(QStringLiteral("--one-way"));
+    return true;
+}
+
 bool readDestinations(const Arguments& arguments, Settings* settings, QString* error)
 {
     const int count = settings->pictures.size();
@@ -388,7 +424,7 @@ bool settingsFrom(const Arguments& arguments, Settings* settings, QString* error
     settings->json = arguments.has(QStringLiteral("--json"));
     return readParameters(arguments, settings, error) &&
            readPreparation(arguments, settings, error) &&
-           readDestinations(arguments, settings, error);
+           readDestinations(arguments, settings, error) && readFirmware(arguments, settings, error);
 }
 
 bool makeFolder(const Destination& target, Console& console)
@@ -525,6 +561,7 @@ private:
         generator.paramValues[0] = m_settings.pitch;
         for (std::size_t i = 0; i < m_settings.values.size(); ++i)
             generator.paramValues[i + 1] = m_settings.values[i];
+        generator.firmware = m_settings.firmware;
 
         // As the window's Gcode command: Laser Line engraves black runs, so
         // the picture is made black and white with the threshold in force.
@@ -538,6 +575,9 @@ private:
         const bool outOfRange =
             engravingOutOfRange(image.width(), image.height(), m_settings.pitch);
         record.insert(QStringLiteral("path"), file);
+        record.insert(QStringLiteral("firmware"), m_settings.firmware.firmware == Firmware::Grbl
+                                                      ? QStringLiteral("grbl")
+                                                      : QStringLiteral("marlin"));
         record.insert(QStringLiteral("travelLengthMm"), generator.travelLength());
         record.insert(QStringLiteral("processingTimeMin"), generator.processingTime());
         record.insert(QStringLiteral("widthMm"), millimetres(image.width(), m_settings.pitch));
@@ -666,6 +706,15 @@ the file as they are):
                --start-height 20
   cnc-line:    --thickness 100  --max-depth 40  --min-depth 1
                --travel-speed 500
+
+Firmware:
+  --firmware NAME         marlin (default: the laser on the fan output) or
+                          grbl (GRBL 1.1: laser mode with M4, spindle with M3)
+  --s-max N               GRBL's $30, the S of full power: 1 to 100000,
+                          default 1000
+  --overscan MM           GRBL laser files: the laser-off run-up before and
+                          after each row, 0 to 50, default 0
+  --one-way               GRBL files: every row left to right
 
 Picture preparation, in this order:
   --zoom PERCENT          10 to 100: the picture as loaded, fitted into that

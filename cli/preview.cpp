@@ -72,6 +72,10 @@ QJsonObject jsonReport(const QString& fileName, const ToolpathReport& report)
     json.insert(QStringLiteral("path"), fileName);
     json.insert(QStringLiteral("machine"),
                 report.machine == Machine::Cnc ? QStringLiteral("cnc") : QStringLiteral("laser"));
+    if (report.grbl) {
+        json.insert(QStringLiteral("firmware"), QStringLiteral("grbl"));
+        json.insert(QStringLiteral("sMax"), report.sMax);
+    }
     json.insert(QStringLiteral("lines"), double(report.lines));
     json.insert(QStringLiteral("moves"), double(report.moves));
     if (report.hasBounds) {
@@ -148,6 +152,8 @@ QString previewReport(const QString& fileName, const ToolpathReport& report)
                 .arg(fileName, cnc ? tr("CNC milling") : tr("laser engraving"))
                 .arg(report.lines)
                 .arg(report.moves);
+    if (report.grbl)
+        text += tr("Firmware: GRBL 1.1, S-max %1\n").arg(report.sMax);
     if (report.hasBounds) {
         text += tr("Bounds: X %1 to %2 mm, Y %3 to %4 mm, Z %5 to %6 mm\n")
                     .arg(mm(report.minX), mm(report.maxX), mm(report.minY), mm(report.maxY),
@@ -327,8 +333,13 @@ file's Min Depth (white) to its Max Depth (black); moves between the set-up
 heights are travel and are not drawn. Strokes are as wide as the pitch the
 file names (its Laser Beam or CNC Precision line); where several share a
 pixel it shows their mean, weighted by length. The picture is seen as the
-source picture was: X grows to the left, Y upwards. The machine's 140 mm
+source picture was: X grows to the left, Y upwards (GRBL files: X grows to
+the right, and the picture is still shown unmirrored). The machine's 140 mm
 range is the dashed blue square.
+
+GRBL 1.1 files, known from their "; Firmware: GRBL" header line: G0 moves
+never burn, G1 moves burn while M3 or M4 is on with S above 0, drawn darker
+for S nearer the S-max the header names; G4 P is in seconds.
 
 Commands outside the dialect are counted and named and skipped. A line that
 is not G-code (a malformed number, no command) is reported with its line

@@ -558,6 +558,8 @@ void ToolpathReader::apply(const Batch& batch)
         switch (line.kind) {
         case Line::Move: {
             ++m_report.lines;
+            if (m_report.grbl)
+                setGrblPower(true);
             if (line.axes & 8)
                 setFeed(line.values[3]);
             const double x = line.axes & 1 ? line.values[0] : m_x;
@@ -651,6 +653,13 @@ void ToolpathReader::readComment(const char* begin, const char* end)
         if (thickness == thickness)
             for (double above : {2.0, 12.0})
                 m_setupHeights << QString("%1").arg(thickness + above).toDouble();
+    } else if (startsWith(begin, end, "; Firmware: GRBL")) {
+        m_report.grbl = true;
+        const QByteArray comment(begin, int(end - begin));
+        const int at = comment.indexOf("S-max ");
+        const double sMax = at < 0 ? 0 : comment.mid(at + 6).split(',').value(0).toDouble();
+        if (sMax > 0)
+            m_report.sMax = sMax;
     } else {
         const QByteArray comment(begin, int(end - begin));
         const bool cnc = comment.contains("<Tavo CNC Milling>");
@@ -666,6 +675,10 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
     if (letter == 'G' && (number == 1 || number == 0)) {
         if (words.has('F'))
             setFeed(words['F']);
+        if (m_report.grbl) {
+            m_s = words.has('S') ? words['S'] : m_s;
+            setGrblPower(number == 1);
+        }
         const double x = words.has('X') ? words['X'] : m_x;
         const double y = words.has('Y') ? words['Y'] : m_y;
         const double z = words.has('Z') ? words['Z'] : m_z;
@@ -673,7 +686,7 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
             move(x, y, z);
     } else if (letter == 'G' && number == 4) {
         if (words.has('P'))
-            m_report.dwellMinutes += words['P'] / 60000.0;
+            m_report.dwellMinutes += words['P'] / (m_report.grbl ? 60.0 : 60000.0);
         else if (words.has('S'))
             m_report.dwellMinutes += words['S'] / 60.0;
     } else if (letter == 'G' && number == 28) {
@@ -692,9 +705,22 @@ void ToolpathReader::execute(int letter, double number, const Words& words)
         m_power = 0;
     } else if (letter == 'M' && number == 84) {
         // Motors off: nothing to draw.
+    } else if (m_report.grbl && letter == 'M' && (number == 3 || number == 4 || number == 5)) {
+        m_spindle = number != 5;
+        m_s = words.has('S') ? words['S'] : m_s;
+    } else if (m_report.grbl && letter == 'G' && (number == 21 || number == 90)) {
+        // Millimetres, absolute: what every position is read as anyway.
     } else {
         unknown(commandName(letter, number));
     }
+}
+
+// Laser mode: on over G1 (not G0) while M3 or M4 is in force, S scaled
+// from 0 .. S-max to 0 .. 255.
+void ToolpathReader::setGrblPower(bool g1)
+{
+    const bool on = m_spindle && g1;
+    m_power = on ? qBound(0.0, m_s, m_report.sMax) * 255.0 / m_report.sMax : 0.0;
 }
 
 bool ToolpathReader::setupHeight(double z) const
@@ -757,8 +783,12 @@ void ToolpathReader::move(double x, double y, double z)
         r.minZ = std::min(r.minZ, z);
         r.maxZ = std::max(r.maxZ, z);
     }
-    if (working && across && m_sheet)
-        m_sheet->stroke(m_x, m_y, x, y, value);
+    if (working && across && m_sheet) {
+        if (m_report.grbl)
+            m_sheet->stroke(-m_x, m_y, -x, y, value);
+        else
+            m_sheet->stroke(m_x, m_y, x, y, value);
+    }
     m_x = x;
     m_y = y;
     m_z = z;

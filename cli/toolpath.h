@@ -27,6 +27,10 @@ struct ToolpathReport
     };
 
     Machine machine = Machine::Unknown;
+    // A GRBL file, known from its "; Firmware: GRBL" header line, and the
+    // S of full power that line names.
+    bool grbl = false;
+    double sMax = 1000;
     qint64 lines = 0;
     qint64 moves = 0;
 
@@ -81,6 +85,13 @@ struct ToolpathReport
 // heights is travel; every other move cuts and is drawn with its Z as value.
 // The machine comes from the file's title comment unless given; a file
 // without one is taken for a laser file.
+//
+// GRBL files (named so in their header) also have G21, G90, S on moves,
+// M3/M4 with S and M5; the laser is on over G1 moves while M3 or M4 is in
+// force with S above 0, drawn with S scaled from 0 .. S-max to 0 .. 255;
+// G4 P is in seconds. Their X grows towards the picture's right, so their
+// strokes are drawn mirrored onto the sheet, which shows the picture as it
+// was either way.
 class ToolpathReader
 {
 public:
@@ -114,6 +125,7 @@ private:
     const char* unreadableWord(const char* begin, const char* end);
     void unknown(const QString& name);
     bool setupHeight(double z) const;
+    void setGrblPower(bool g1);
     // A product per move instead of a quotient: the feed changes seldom.
     void setFeed(double feed)
     {
@@ -134,6 +146,8 @@ private:
     double m_feed = 0;
     double m_minutesPerMm = 0;
     double m_power = 0;
+    double m_s = 0;              // GRBL: the S in force
+    bool m_spindle = false;      // GRBL: M3 or M4 in force
     bool m_crossedSheet = false; // a move in X or Y has been made
     QList<double> m_setupHeights;
     double m_fileMinDepth = std::numeric_limits<double>::quiet_NaN();

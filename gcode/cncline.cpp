@@ -23,7 +23,7 @@ bool GcodeGenerator::generateCncLine(const QString& fileName)
 {
     // This writer has always worded its message so; the window relies on it.
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be writed!");
-    OutputFile file(fileName, m_progress);
+    OutputFile file(fileName, "\r\n", m_progress);
     if (!file.open())
         return reportWriteFailure(file, fileName, failure);
 

@@ -1,6 +1,7 @@
 #include "gcode/gcodegenerator.h"
 
 #include "gcode/gcodeoutput.h"
+#include "gcode/grblwriters.h"
 
 GcodeGenerator::GcodeGenerator(QImage* image) : m_image(image)
 {
@@ -31,6 +32,8 @@ bool GcodeGenerator::write(int type, const QString& fileName)
     const double pixels = double(qint64(m_image->width()) * m_image->height());
     m_travelLength = gcode::truncatedToInt(pixels * m_precision);
     m_processingTime = 0.0;
+    if (firmware.firmware == Firmware::Grbl)
+        return generateGrbl(type, fileName);
 
     switch (type) {
     case LaserLine:
@@ -48,4 +51,25 @@ QString GcodeGenerator::formatPosition(int row, int column) const
     const int height = m_image ? m_image->height() : 0;
     return QLatin1String("X") + gcode::coordinateText(gcode::machineX(width, column, m_precision)) +
            QLatin1String(" Y") + gcode::coordinateText(gcode::machineY(height, row, m_precision));
+}
+
+bool GcodeGenerator::generateGrbl(int type, const QString& fileName)
+{
+    const gcode::GrblJob job{m_image, m_precision, paramNames, paramValues, firmware, m_progress};
+    double minutes = 0.0;
+    bool written = false;
+    switch (type) {
+    case LaserLine:
+        written = gcode::writeGrblLaserLine(job, fileName, &minutes);
+        break;
+    case LaserDots:
+        written = gcode::writeGrblLaserDots(job, fileName, &minutes);
+        break;
+    default:
+        written = gcode::writeGrblCncLine(job, fileName, &minutes);
+        break;
+    }
+    if (written)
+        m_processingTime = minutes;
+    return written;
 }

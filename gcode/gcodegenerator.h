@@ -1,6 +1,8 @@
 #ifndef TAVO_GCODE_GCODEGENERATOR_H
 #define TAVO_GCODE_GCODEGENERATOR_H
 
+#include "gcode/firmware.h"
+
 #include <QImage>
 #include <QString>
 
@@ -55,12 +57,16 @@ public:
     int travelLength() const { return m_travelLength; }
     double processingTime() const { return m_processingTime; }
 
+    // Marlin unless set otherwise; the GRBL writers take the rest of it.
+    FirmwareSettings firmware;
+
     // The labels lblParam1..5 and the texts of cmbParam1, txtParam2..5.
     std::array<QString, 5> paramNames;
     std::array<QString, 5> paramValues;
 
 private:
     bool write(int type, const QString& fileName);
+    bool generateGrbl(int type, const QString& fileName);
 
     QImage* m_image = nullptr;
     ProgressReport* m_progress = nullptr;

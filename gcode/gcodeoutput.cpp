@@ -18,8 +18,9 @@ constexpr std::size_t BufferBytes = std::size_t(1) << 20;
 
 } // namespace
 
-OutputFile::OutputFile(const QString& fileName, ProgressReport* progress)
-    : m_file(fileName), m_progress(progress)
+OutputFile::OutputFile(const QString& fileName, const char* lineEnd, ProgressReport* progress)
+    : m_file(fileName), m_lineEnd(lineEnd), m_lineEndBytes(std::strlen(lineEnd)),
+      m_progress(progress)
 {
 }
 
@@ -36,11 +37,10 @@ bool OutputFile::open()
 void OutputFile::line(const QByteArray& text)
 {
     const std::size_t length = std::size_t(text.size());
-    char* to = reserve(length + 2);
+    char* to = reserve(length + m_lineEndBytes);
     std::memcpy(to, text.constData(), length);
-    to[length] = '\r';
-    to[length + 1] = '\n';
-    advance(to + length + 2);
+    std::memcpy(to + length, m_lineEnd, m_lineEndBytes);
+    advance(to + length + m_lineEndBytes);
 }
 
 void OutputFile::makeRoom(std::size_t bytes)

@@ -27,12 +27,15 @@ namespace gcode {
 class OutputFile
 {
 public:
-    explicit OutputFile(const QString& fileName, ProgressReport* progress = nullptr);
+    // lineEnd: CR LF for Marlin files, LF for GRBL, whose senders would
+    // answer the CR of a CR LF as an empty line of its own.
+    explicit OutputFile(const QString& fileName, const char* lineEnd = "\r\n",
+                        ProgressReport* progress = nullptr);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     bool open();
-    // Appends text and CR LF.
+    // Appends text and the line end.
     void line(const QByteArray& text);
     void line(const char* text) { line(QByteArray::fromRawData(text, int(std::strlen(text)))); }
 
@@ -62,6 +65,8 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = false;
+    const char* m_lineEnd;
+    std::size_t m_lineEndBytes;
     ProgressReport* m_progress;
 };
 
@@ -93,6 +98,25 @@ public:
             std::memcpy(to + k, from + k, 16);
         return to + length;
     }
+
+    // The table as plain local values: a loop that writes characters keeps
+    // them in registers, where a member read through `this` would be read
+    // again after every byte stored (a char may alias anything).
+    struct View
+    {
+        const char* bytes;
+        const int* lengths;
+        std::size_t stride;
+        char* copy(char* to, int index) const
+        {
+            const char* from = bytes + std::size_t(index) * stride;
+            const int length = lengths[index];
+            for (int k = 0; k < length; k += 16)
+                std::memcpy(to + k, from + k, 16);
+            return to + length;
+        }
+    };
+    View view() const { return {m_bytes.data(), m_lengths.data(), m_stride}; }
 
 private:
     void pack(const std::vector<QByteArray>& texts, int longest);

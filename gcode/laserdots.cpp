@@ -13,7 +13,7 @@ using namespace gcode;
 bool GcodeGenerator::generateLaserDots(const QString& fileName)
 {
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
-    OutputFile file(fileName, m_progress);
+    OutputFile file(fileName, "\r\n", m_progress);
     if (!file.open())
         return reportWriteFailure(file, fileName, failure);
 

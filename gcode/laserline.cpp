@@ -48,7 +48,7 @@ inline void classify(const unsigned char* grays, std::uint64_t& dark, std::uint6
 bool GcodeGenerator::generateLaserLine(const QString& fileName)
 {
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
-    OutputFile file(fileName, m_progress);
+    OutputFile file(fileName, "\r\n", m_progress);
     if (!file.open())
         return reportWriteFailure(file, fileName, failure);
 

@@ -44,7 +44,8 @@ private slots:
 
 void LongWorkTest::command_data()
 {
-    QTest::addColumn<QString>("file"); // next.png is opened, .gcode written, else saved
+    // next.png is opened, .gcode written (grbl.gcode for GRBL), else saved
+    QTest::addColumn<QString>("file");
     QTest::addColumn<int>("type");
     QTest::addColumn<double>("cancelAt"); // past 1: never
 
@@ -53,9 +54,12 @@ void LongWorkTest::command_data()
         QTest::newRow("open " + how) << "next.png" << -1 << at;
         QTest::newRow("save bmp " + how) << "saved.bmp" << -1 << at;
         QTest::newRow("save png " + how) << "saved.png" << -1 << at;
-        QTest::newRow("laser line " + how) << "out.gcode" << int(LaserLine) << at;
-        QTest::newRow("laser dots " + how) << "out.gcode" << int(LaserDots) << at;
-        QTest::newRow("cnc line " + how) << "out.gcode" << int(CncLine) << at;
+        for (const QString firmware : {"marlin", "grbl"}) {
+            const QByteArray row = firmware.toLatin1() + " " + how;
+            QTest::newRow("laser line " + row) << firmware + ".gcode" << int(LaserLine) << at;
+            QTest::newRow("laser dots " + row) << firmware + ".gcode" << int(LaserDots) << at;
+            QTest::newRow("cnc line " + row) << firmware + ".gcode" << int(CncLine) << at;
+        }
     }
 }
 
@@ -73,6 +77,8 @@ void LongWorkTest::command()
         QTest::mouseClick(widget<QPushButton>(*window, "btnCnc"), Qt::LeftButton);
     else if (type >= 0)
         widget<QComboBox>(*window, "cmbType")->setCurrentIndex(type);
+    if (file == "grbl.gcode")
+        TavoMainTest::gcodeGenerator(*window).firmware.firmware = Firmware::Grbl;
 
     const QString target = dir->filePath(opens ? file : "old-" + file);
     QFile older(target);

@@ -209,7 +209,8 @@ void ConvertTest::answers_data()
         {"convert", "{a}", "{dir}/missing.png", "--type", "cnc-line", "--pitch", "0.5", "-o",
          "{dir}/out", "--json"},
         1,
-        "{\"heightMm\":10,\"input\":\"{a}\",\"outOfRange\":false,\"path\":\"{dir}/out/a.gcode\",*"
+        "{\"firmware\":\"marlin\","
+        "\"heightMm\":10,\"input\":\"{a}\",\"outOfRange\":false,\"path\":\"{dir}/out/a.gcode\",*"
         "\"travelLengthMm\":300,\"widthMm\":15}\n{\"error\":\"Failed to load {dir}/missing.png",
         "", {"a.gcode"});
     row("a picture too large writes nothing",

@@ -24,6 +24,7 @@ namespace {
 enum Failure { ReadOnlyFolder, DirectoryPath, MissingFolder, FileSizeLimit };
 
 // True when the writer refused as it should: false and the one message.
+// Types 3 to 5 are the GRBL files of types 0 to 2.
 bool refuses(int type, const QString& path)
 {
     const std::array<QString, 5> values[3] = {{"0.16", "100", "500", "1000", "20"},
@@ -35,6 +36,8 @@ bool refuses(int type, const QString& path)
         for (int x = 0; x < 400; ++x)
             picture.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
     GcodeGenerator generator(&picture);
+    generator.firmware.firmware = type < 3 ? Firmware::Marlin : Firmware::Grbl;
+    type %= 3;
     generator.paramValues = values[type];
     const QString text = path + (type == CncLine ? " cannot be writed!" : " cannot be written!");
     return !generator.generate(type, path) &&
@@ -70,7 +73,7 @@ void TestGcodeFailures::writeFailure_data()
     QTest::addColumn<int>("failure");
     const char* failures[] = {"read-only folder", "directory path", "missing folder",
                               "file size limit"};
-    for (int type = 0; type < 3; ++type)
+    for (int type = 0; type < 6; ++type)
         for (int failure = ReadOnlyFolder; failure <= FileSizeLimit; ++failure)
             QTest::addRow("type %d, %s", type, failures[failure]) << type << failure;
 }
