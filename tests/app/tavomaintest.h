@@ -24,6 +24,7 @@ public:
     {
         return *window.imageProcessor->workingImage();
     }
+    static GcodeGenerator& gcodeGenerator(TavoMain& window) { return *window.gcodeGenerator; }
     static int gcodeType(const TavoMain& window) { return window.gcodeType; }
     static bool rotated(const TavoMain& window) { return window.rotated; }
     static void setRotated(TavoMain& window, bool rotated) { window.rotated = rotated; }
