@@ -8,6 +8,8 @@
 
 class GcodeGenerator;
 class ImageProcessor;
+class PreviewPane;
+class QDockWidget;
 class QPushButton;
 
 namespace Ui {
@@ -77,6 +79,11 @@ private:
     void setupParameterPanel();
     void runFilter(void (ImageProcessor::*filter)());
     void copyPanelIntoGenerator();
+    // The preview dock and its menu entries (previewcommands.cpp).
+    void setupPreview();
+    void previewGcodeFile();
+    // Shows the file in the preview dock, or tells the user why it cannot.
+    bool showPreview(const QString& path);
 
     // Read-only access for the window tests.
     friend class TavoMainTest;
@@ -84,6 +91,8 @@ private:
     std::unique_ptr<Ui::TavoMain> ui;
     std::unique_ptr<ImageProcessor> imageProcessor;
     std::unique_ptr<GcodeGenerator> gcodeGenerator;
+    PreviewPane* previewPane = nullptr;
+    QDockWidget* previewDock = nullptr;
     std::array<QPushButton*, 17> hoverButtons{};
     int gcodeType = -1;
     bool rotated = false;
