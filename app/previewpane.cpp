@@ -28,8 +28,6 @@ PreviewPane::PreviewPane(QWidget* parent)
     m_picture->setMinimumSize(200, 200);
     m_picture->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_report->setReadOnly(true);
-    m_report->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_report->setMaximumHeight(m_report->fontMetrics().lineSpacing() * 8 + 12);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_picture, 1);
     layout->addWidget(m_report);
@@ -68,6 +66,8 @@ bool PreviewPane::showFile(const QString& path, QString* why)
     m_drawing = result.image;
     m_pixelsPerMm = result.pixelsPerMm;
     m_report->setPlainText(cli::previewReport(readableFileName(path), report));
+    // Room for the report's lines, some wrapped, in the font the dock gave it.
+    m_report->setMaximumHeight(m_report->fontMetrics().lineSpacing() * 11 + 12);
     showDrawing();
     return true;
 }
