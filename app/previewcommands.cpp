@@ -25,7 +25,9 @@ void TavoMain::setupPreview()
     connect(previewFile, &QAction::triggered, this, &TavoMain::previewGcodeFile);
     QAction* showDock = previewDock->toggleViewAction();
     showDock->setObjectName(QStringLiteral("actionShowPreview"));
-    ui->menuFile->insertActions(ui->actionExit, {previewFile, showDock});
+    // After Exit: the entries before keep their places, and their keys.
+    ui->menuFile->addSeparator();
+    ui->menuFile->addActions({previewFile, showDock});
 }
 
 void TavoMain::previewGcodeFile()

@@ -145,9 +145,9 @@ void FormTest::menusAndFonts()
             result << action->objectName() + "=" + action->text();
         return result.join(' ');
     };
-    QCOMPARE(names(menuFile), QString("actionOpen=Open actionSave=Save actionPreviewGcode=Preview "
-                                      "G-code… actionShowPreview=Toolpath Preview "
-                                      "actionExit=Exit"));
+    QCOMPARE(names(menuFile), QString("actionOpen=Open actionSave=Save actionExit=Exit = "
+                                      "actionPreviewGcode=Preview G-code… "
+                                      "actionShowPreview=Toolpath Preview"));
     QCOMPARE(names(menuProcessing),
              QString("actionGray=Gray actionBinary=Binary actionDither=Dither "
                      "actionInverse=Inverse actionRelief=Relief actionPulverize=Pulverize "
