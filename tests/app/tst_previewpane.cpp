@@ -1,12 +1,10 @@
 // The toolpath preview dock: the very drawing and report tavo preview makes
 // of the same file, and bad files refused by name with the preview kept.
-#include "gcode/gcodegenerator.h"
 #include "pictures.h"
 #include "previewpane.h"
 #include "tavomaintest.h"
 
 #include <QAction>
-#include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 
@@ -17,7 +15,6 @@ class PreviewPaneTest : public QObject, private WindowFixture
     Q_OBJECT
 
 private slots:
-    void initTestCase() { silenceOffscreenNoise(); }
     void init() { setUpWindow(); }
     void cleanup() { tearDownWindow(); }
     void sameAsTavo_data();
@@ -38,9 +35,8 @@ private:
 void PreviewPaneTest::sameAsTavo_data()
 {
     QTest::addColumn<int>("type");
-    QTest::newRow("Laser Line") << int(LaserLine);
-    QTest::newRow("Laser Dots") << int(LaserDots);
-    QTest::newRow("CNC Line") << int(CncLine);
+    for (int type : {LaserLine, LaserDots, CncLine})
+        QTest::addRow("type %d", type) << type;
 }
 
 // The file the Gcode button writes is shown at once, as tavo draws it.
@@ -50,14 +46,12 @@ void PreviewPaneTest::sameAsTavo()
     const QString picture = dir->filePath("picture.png"), path = dir->filePath("out.gcode");
     QVERIFY(pictures::randomImage(60, 40, 7).save(picture));
     openPicture(*window, *dialogs, picture);
-    if (type == CncLine)
-        QTest::mouseClick(widget<QPushButton>(*window, "btnCnc"), Qt::LeftButton);
-    else
-        widget<QComboBox>(*window, "cmbType")->setCurrentIndex(type);
+    QTest::mouseClick(widget<QPushButton>(*window, type == CncLine ? "btnCnc" : "btnLaser"),
+                      Qt::LeftButton);
+    widget<QComboBox>(*window, "cmbType")->setCurrentIndex(type == LaserDots);
     dialogs->answerFileName(path);
     QTest::mouseClick(widget<QPushButton>(*window, "btnGcode"), Qt::LeftButton);
-    QVERIFY(window->findChild<QDockWidget*>("previewDock")->isVisible());
-    QVERIFY(!pane().drawing().isNull());
+    QVERIFY(pane().isVisible() && !pane().drawing().isNull());
 
     QProcess tavo;
     tavo.start(TAVO_EXECUTABLE, {"preview", path, "-o", dir->filePath("tavo.png"), "--px-per-mm",
@@ -65,48 +59,46 @@ void PreviewPaneTest::sameAsTavo()
     QVERIFY(tavo.waitForFinished(60000) && tavo.exitCode() == 0);
     const QString printed = QString::fromUtf8(tavo.readAllStandardOutput());
     QCOMPARE(report(), printed.left(printed.indexOf("Preview: ")));
-    QCOMPARE(pane().drawing(),
-             QImage(dir->filePath("tavo.png"))
-                 .convertToFormat(pane().drawing().format(), pane().drawing().colorTable()));
+    const QImage& shown = pane().drawing();
+    QCOMPARE(shown,
+             QImage(dir->filePath("tavo.png")).convertToFormat(shown.format(), shown.colorTable()));
 }
 
 void PreviewPaneTest::refused_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content"); // null: made below
+    QTest::addColumn<QByteArray>("content"); // of a regular file
     QTest::addColumn<QString>("why");
-    QTest::newRow("missing") << "none.gcode" << QByteArray() << "No such file";
-    QTest::newRow("folder") << "folder.gcode" << QByteArray() << "it is a folder";
-    QTest::newRow("FIFO") << "fifo.gcode" << QByteArray() << "it is not a regular file";
-    QTest::newRow("empty") << "empty.gcode" << QByteArray("") << "it is empty";
-    QTest::newRow("not G-code") << "text.gcode" << QByteArray("G1 X1 Y1\nhello\nG1 Xz\n")
+    QTest::newRow("missing") << QByteArray() << "No such file";
+    QTest::newRow("folder") << QByteArray() << "it is a folder";
+    QTest::newRow("FIFO") << QByteArray() << "it is not a regular file";
+    QTest::newRow("empty") << QByteArray("") << "it is empty";
+    QTest::newRow("not G-code") << QByteArray("G1 X1 Y1\nhello\nG1 Xz\n")
                                 << "line 2 is not G-code (not a G-code command: hello)";
 }
 
 void PreviewPaneTest::refused()
 {
-    QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QFETCH(QString, why);
-    const QString good = dir->filePath("good.gcode"), path = dir->filePath(name);
-    QFile file(content.isNull() ? good : path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content.isNull() ? "M106 S128\nG1 X10 Y5 F600\n" : content.constData());
-    file.close();
-    QVERIFY(name != "folder.gcode" || QDir(dir->path()).mkdir(name));
-    QVERIFY(name != "fifo.gcode" || mkfifo(QFile::encodeName(path), 0600) == 0);
-    if (content.isNull()) {
-        preview(good);
-        QVERIFY(dialogs->prompts().size() == 1 && !pane().drawing().isNull());
-    }
-    const qint64 shown = pane().drawing().cacheKey();
-    const QString shownReport = report();
+    const QString good = dir->filePath("good.gcode"), path = dir->filePath("bad.gcode");
+    const auto write = [](const QString& name, const QByteArray& bytes) {
+        QFile file(name);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    const QByteArray tag = QTest::currentDataTag();
+    QVERIFY(write(good, "M106 S128\nG1 X10 Y5 F600\n"));
+    QVERIFY(tag == "folder" ? QDir(dir->path()).mkdir("bad.gcode")
+            : tag == "FIFO" ? mkfifo(QFile::encodeName(path), 0600) == 0
+                            : tag == "missing" || write(path, content));
+    preview(good);
+    const auto shown = std::make_pair(pane().drawing().cacheKey(), report());
+    QVERIFY(dialogs->prompts().size() == 1 && !shown.second.isEmpty());
     preview(path);
-    QCOMPARE(dialogs->prompts().last().kind, ScriptedDialogs::Critical);
-    QVERIFY2(dialogs->prompts().last().text.startsWith("Cannot preview " + path + ": " + why),
-             qPrintable(dialogs->prompts().last().text));
-    QCOMPARE(pane().drawing().cacheKey(), shown);
-    QCOMPARE(report(), shownReport);
+    const ScriptedDialogs::Prompt& message = dialogs->prompts().last();
+    QVERIFY2(message.kind == ScriptedDialogs::Critical &&
+                 message.text.startsWith("Cannot preview " + path + ": " + why),
+             qPrintable(message.text));
+    QCOMPARE(std::make_pair(pane().drawing().cacheKey(), report()), shown);
 }
 
 QTEST_MAIN(PreviewPaneTest)
