@@ -25,13 +25,13 @@ public:
     // The drawing as made, before it is scaled to the pane.
     const QImage& drawing() const { return m_drawing; }
     double pixelsPerMm() const { return m_pixelsPerMm; }
-    // The scale at which the machine's range fills the pane's picture area.
-    double fittedScale() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The scale at which the machine's range fills the pane's picture area.
+    double fittedScale() const;
     void showDrawing();
 
     QLabel* m_picture;

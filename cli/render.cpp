@@ -31,9 +31,7 @@ QImage renderSheet(const Sheet& sheet, const ToolpathReport& report)
     const double span = report.blackDepth - report.whiteDepth;
     return sheet.render([&](float value) {
         // Shallow cuts light, deep ones dark; one depth only is black.
-        const double darkness = !cnc       ? value
-                                : span > 0 ? (value - white) / span * 255.0
-                                           : 255.0;
+        const double darkness = !cnc ? value : span > 0 ? (value - white) / span * 255.0 : 255.0;
         return int(std::floor(darkness + 0.5));
     });
 }

@@ -3,8 +3,8 @@
 
 #include "cli/toolpath.h"
 
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QString>
 
 namespace cli {
