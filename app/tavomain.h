@@ -10,6 +10,8 @@
 
 class GcodeGenerator;
 class ImageProcessor;
+class PreviewPane;
+class QDockWidget;
 class QLabel;
 class QPushButton;
 
@@ -88,6 +90,11 @@ private:
     void setupMachineMenu();
     // Settings > Machine: opened without blocking; OK applies and keeps.
     void openMachineDialog();
+    // The preview dock and its menu entries (previewcommands.cpp).
+    void setupPreview();
+    void previewGcodeFile();
+    // Shows the file in the preview dock, or tells the user why it cannot.
+    bool showPreview(const QString& path);
 
     // Read-only access for the window tests.
     friend class TavoMainTest;
@@ -95,6 +102,8 @@ private:
     std::unique_ptr<Ui::TavoMain> ui;
     std::unique_ptr<ImageProcessor> imageProcessor;
     std::unique_ptr<GcodeGenerator> gcodeGenerator;
+    PreviewPane* previewPane = nullptr;
+    QDockWidget* previewDock = nullptr;
     std::array<QPushButton*, 17> hoverButtons{};
     QLabel* firmwareLabel = nullptr;
     int gcodeType = -1;
