@@ -51,4 +51,6 @@ void TavoMain::on_btnGcode_clicked()
     ui->txtGcode->setPlainText(gcodeReport(path, gcodeGenerator->travelLength(),
                                            gcodeGenerator->processingTime(), picture.width(),
                                            picture.height(), ui->cmbParam1->currentText()));
+    // Read back from disk: what the preview shows is what the machine gets.
+    showPreview(path);
 }

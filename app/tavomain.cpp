@@ -15,6 +15,7 @@ TavoMain::TavoMain(QWidget* parent)
       gcodeGenerator(std::make_unique<GcodeGenerator>())
 {
     ui->setupUi(this);
+    setupPreview();
 
     // Nothing to work on until a picture has been opened.
     ui->controlWidget->setEnabled(false);

@@ -12,6 +12,8 @@
 
 class GcodeGenerator;
 class ImageProcessor;
+class PreviewPane;
+class QDockWidget;
 class QLabel;
 class QPushButton;
 
@@ -90,6 +92,11 @@ private:
     void setupMachineMenu();
     // Settings > Machine: opened without blocking; OK applies and keeps.
     void openMachineDialog();
+    // The preview dock and its menu entries (previewcommands.cpp).
+    void setupPreview();
+    void previewGcodeFile();
+    // Shows the file in the preview dock, or tells the user why it cannot.
+    bool showPreview(const QString& path);
     // Long work off the window thread with the picture commands disabled.
     WorkEnd runLong(const QString& title, const QString& label,
                     const std::function<bool(ProgressReport&)>& work);
@@ -100,6 +107,8 @@ private:
     std::unique_ptr<Ui::TavoMain> ui;
     std::unique_ptr<ImageProcessor> imageProcessor;
     std::unique_ptr<GcodeGenerator> gcodeGenerator;
+    PreviewPane* previewPane = nullptr;
+    QDockWidget* previewDock = nullptr;
     std::array<QPushButton*, 17> hoverButtons{};
     QLabel* firmwareLabel = nullptr;
     int gcodeType = -1;

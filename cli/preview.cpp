@@ -3,6 +3,7 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
+#include "cli/render.h"
 #include "cli/sheet.h"
 #include "cli/toolpath.h"
 #include "core/localfiles.h"
@@ -27,8 +28,6 @@ namespace cli {
 namespace {
 
 constexpr double defaultPixelsPerMm = 5.0;
-// 64 million pixels: 8 bytes each while drawing, 4 in the picture.
-constexpr qint64 pixelBudget = qint64(1) << 26;
 
 const std::vector<Arguments::Option>& previewOptions()
 {
@@ -37,11 +36,6 @@ const std::vector<Arguments::Option>& previewOptions()
         {"--json", false}, {"--help", false},  {"-h", false},
     };
     return options;
-}
-
-QString mm(double value)
-{
-    return QString::number(value, 'f', 2);
 }
 
 bool writeImage(const QImage& image, const QString& fileName, QString* error)
@@ -144,41 +138,6 @@ void reportLines(const QString& input, const ToolpathReport& report, Console& co
 
 } // namespace
 
-QString previewReport(const QString& fileName, const ToolpathReport& report)
-{
-    const bool cnc = report.machine == Machine::Cnc;
-    QString text;
-    text += tr("%1: %2, %3 lines, %4 moves\n")
-                .arg(fileName, cnc ? tr("CNC milling") : tr("laser engraving"))
-                .arg(report.lines)
-                .arg(report.moves);
-    if (report.grbl)
-        text += tr("Firmware: GRBL 1.1, S-max %1\n").arg(report.sMax);
-    if (report.hasBounds) {
-        text += tr("Bounds: X %1 to %2 mm, Y %3 to %4 mm, Z %5 to %6 mm\n")
-                    .arg(mm(report.minX), mm(report.maxX), mm(report.minY), mm(report.maxY),
-                         mm(report.minZ), mm(report.maxZ));
-        text += tr("Size: %1 x %2 mm, %3 the machine's 140 mm range\n")
-                    .arg(mm(report.maxX - report.minX), mm(report.maxY - report.minY),
-                         report.insideRange() ? tr("inside") : tr("beyond"));
-    } else {
-        text += tr("Bounds: no move\n");
-    }
-    text += (cnc ? tr("Cutting: %1 mm\n") : tr("Laser on: %1 mm\n")).arg(mm(report.workLength));
-    text += (cnc ? tr("Travel: %1 mm\n") : tr("Laser off: %1 mm\n")).arg(mm(report.idleLength));
-    const double total = report.moveMinutes + report.dwellMinutes;
-    text += tr("Time: %1 min (%2), moves %3 min, dwells %4 min\n")
-                .arg(mm(total), clockText(total), mm(report.moveMinutes), mm(report.dwellMinutes));
-    if (report.untimedMoves > 0)
-        text += tr("Moves before any feed rate, not timed: %1\n").arg(report.untimedMoves);
-    QStringList unknown;
-    for (const auto& command : report.unknownCommands)
-        unknown << tr("%1 (%2)").arg(command.first).arg(command.second);
-    text += tr("Unknown commands, skipped: %1\n")
-                .arg(unknown.isEmpty() ? tr("none") : unknown.join(QLatin1String(", ")));
-    return text;
-}
-
 int runPreview(const QStringList& list, Console& console)
 {
     Arguments arguments;
@@ -239,18 +198,16 @@ int runPreview(const QStringList& list, Console& console)
             return usage(tr("--machine must be laser or cnc"));
     }
 
-    std::unique_ptr<Sheet> sheet;
     if (drawing) {
-        const double largest = Sheet::largestScale(pixelBudget);
+        const double largest = Sheet::largestScale(previewPixelBudget);
         if (pixelsPerMm > largest) {
             console.error(tr("at %1 px/mm the machine's range alone would need more than %2 "
                              "million pixels; drawn at %3 px/mm")
                               .arg(pixelsPerMm)
-                              .arg(pixelBudget / 1000000)
+                              .arg(previewPixelBudget / 1000000)
                               .arg(largest));
             pixelsPerMm = largest;
         }
-        sheet = std::make_unique<Sheet>(pixelsPerMm, pixelBudget);
     }
 
     QFile file;
@@ -258,13 +215,12 @@ int runPreview(const QStringList& list, Console& console)
         console.error(tr("cannot read %1: %2").arg(shownInput, error));
         return ExitFailure;
     }
-    ToolpathReader reader(machine, sheet.get());
-    if (!reader.read(file, &error)) {
+    ToolpathDrawing result;
+    if (!drawToolpath(file, {machine, drawing ? pixelsPerMm : 0.0}, &result, &error)) {
         console.error(tr("cannot read %1: %2").arg(shownInput, error));
         return ExitFailure;
     }
-    reader.finish();
-    const ToolpathReport& report = reader.report();
+    const ToolpathReport& report = result.report;
     reportLines(shownInput, report, console);
     const int status = report.problemCount > 0 ? ExitFailure : ExitSuccess;
 
@@ -277,22 +233,13 @@ int runPreview(const QStringList& list, Console& console)
         console.print(previewReport(shownInput, report));
 
     if (drawing) {
-        if (!sheet->complete()) {
+        if (!result.complete) {
             console.error(tr("the drawing would need more than %1 million pixels; give a smaller "
                              "--px-per-mm, nothing is written")
-                              .arg(pixelBudget / 1000000));
+                              .arg(previewPixelBudget / 1000000));
             return ExitFailure;
         }
-        const bool cnc = report.machine == Machine::Cnc;
-        const double white = report.whiteDepth;
-        const double span = report.blackDepth - report.whiteDepth;
-        const QImage image = sheet->render([&](float value) {
-            // Shallow cuts light, deep ones dark; one depth only is black.
-            const double darkness = !cnc       ? value
-                                    : span > 0 ? (value - white) / span * 255.0
-                                               : 255.0;
-            return int(std::floor(darkness + 0.5));
-        });
+        const QImage& image = result.image;
         if (image.isNull() || !writeImage(image, output, &error)) {
             console.error(tr("cannot write %1: %2").arg(output, error));
             return ExitFailure;

@@ -7,11 +7,8 @@
 namespace cli {
 
 class Console;
-struct ToolpathReport;
 
 QString previewHelp();
-// The report printed after reading a file.
-QString previewReport(const QString& fileName, const ToolpathReport& report);
 // tavo preview: 0 when the file was read and the picture written, 1 when a
 // file could not be read or written or held lines that are not G-code, 2 for
 // a usage error.

@@ -1,9 +1,15 @@
 #include "core/localfiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -108,4 +114,28 @@ void ignoreFileSizeSignal()
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+}
+
+bool openRegularFile(const QByteArray& path, QFile* file, qint64* size, QString* why)
+{
+    QString reason;
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (descriptor < 0 || fstat(descriptor, &status) != 0)
+        reason = qt_error_string(errno);
+    else if (S_ISDIR(status.st_mode))
+        reason = QCoreApplication::translate("TavoMain", "it is a folder");
+    else if (!S_ISREG(status.st_mode))
+        reason = QCoreApplication::translate("TavoMain", "it is not a regular file");
+    else if (!file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        reason = file->errorString();
+    if (reason.isEmpty()) {
+        *size = qint64(status.st_size);
+        return true;
+    }
+    if (descriptor >= 0)
+        ::close(descriptor);
+    if (why)
+        *why = reason;
+    return false;
 }

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 // File names are bytes to the system, text to Qt. A name that is not valid in
 // the system's encoding (a Latin-1 "é" under UTF-8) would lose its bad bytes
 // on the way to text, and the file could never be opened again. Such bytes
@@ -19,6 +21,12 @@ QByteArray fileNameBytes(const QString& name);
 bool fileNameKeepsItsBytes(const QString& name);
 // The name for messages, every carried byte shown as \xE9.
 QString readableFileName(const QString& name);
+
+// Opens the file of that name (its bytes) for reading without waiting: a
+// FIFO or a device would otherwise block the open or the read for as long as
+// nobody writes to it, so anything but a regular file is refused. On success
+// *size holds the file's size; on failure *why, when given, says why.
+bool openRegularFile(const QByteArray& path, QFile* file, qint64* size, QString* why = nullptr);
 
 // A write that passes the file-size limit (ulimit -f) must fail like any
 // other write and be reported, rather than kill the program with SIGXFSZ.

@@ -4,14 +4,14 @@
 #include "imaging/imageprocessor.h"
 #include "imaging/pixelbuffer.h"
 
+#include "core/localfiles.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 
 #include <cstdlib>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -49,23 +49,6 @@ qint64 bmpBytesNeeded(const QByteArray& header)
     if (!plain || width <= 0 || bits == 0)
         return 0;
     return qint64(littleEndian(header, 10, 4)) + (width * bits + 31) / 32 * 4 * height;
-}
-
-// The file opened without waiting: a FIFO or a device would otherwise block
-// the open or the read for as long as nobody writes to it.
-bool openRegularFile(const QByteArray& path, QFile* file, qint64* size)
-{
-    const int descriptor = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    struct stat status;
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-        !file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(descriptor);
-        return false;
-    }
-    *size = qint64(status.st_size);
-    return true;
 }
 
 } // namespace

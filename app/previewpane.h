@@ -1,0 +1,43 @@
+#ifndef TAVO_APP_PREVIEWPANE_H
+#define TAVO_APP_PREVIEWPANE_H
+
+#include <QImage>
+#include <QWidget>
+
+class QLabel;
+class QPlainTextEdit;
+
+// The toolpath of a G-code file as tavo preview draws it, fitted to the
+// pane, with its report (bounds, lengths, time) under it. The only place the
+// window reaches the reader and the drawing.
+class PreviewPane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PreviewPane(QWidget* parent = nullptr);
+
+    // Reads the file from disk and shows it. False, with why in *why and the
+    // previous preview kept, for a file that cannot be read, is not a regular
+    // file, is empty or holds a line that is not G-code.
+    bool showFile(const QString& path, QString* why);
+
+    // The drawing as made, before it is scaled to the pane.
+    const QImage& drawing() const { return m_drawing; }
+    double pixelsPerMm() const { return m_pixelsPerMm; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The scale at which the machine's range fills the pane's picture area.
+    double fittedScale() const;
+    void showDrawing();
+
+    QLabel* m_picture;
+    QPlainTextEdit* m_report;
+    QImage m_drawing;
+    double m_pixelsPerMm = 0;
+};
+
+#endif
