@@ -1,7 +1,7 @@
 #ifndef TAVO_CLI_CONSOLE_H
 #define TAVO_CLI_CONSOLE_H
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "imaging/imageprocessor.h"
 
-#include "core/dialogs.h"
-#include "core/localfiles.h"
+#include "dialogs/dialogs.h"
+#include "files/localfiles.h"
 #include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
 #include "imaging/pngwriter.h"

@@ -3,7 +3,7 @@
 #include "imaging/imageprocessor.h"
 #include "imaging/pixelbuffer.h"
 
-#include "core/localfiles.h"
+#include "files/localfiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
