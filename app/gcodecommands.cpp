@@ -2,7 +2,7 @@
 #include "tavomain.h"
 #include "ui_tavomain.h"
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"
 #include "imaging/imageprocessor.h"

@@ -4,7 +4,7 @@
 #include "tavomain.h"
 #include "ui_tavomain.h"
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/parameters.h"
 #include "imaging/imageprocessor.h"

@@ -1,7 +1,7 @@
 #include "longwork.h"
 
-#include "core/dialogs.h"
-#include "core/localfiles.h"
+#include "dialogs/dialogs.h"
+#include "files/localfiles.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

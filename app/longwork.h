@@ -1,7 +1,7 @@
 #ifndef TAVO_APP_LONGWORK_H
 #define TAVO_APP_LONGWORK_H
 
-#include "core/progress.h"
+#include "dialogs/progress.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "machinedialog.h"
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 #include "gcode/grblwriters.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "core/localfiles.h"
+#include "files/localfiles.h"
 #include "machinedialog.h"
 #include "qtdialogs.h"
 #include "tavomain.h"

@@ -3,8 +3,8 @@
 #include "tavomain.h"
 #include "ui_tavomain.h"
 
-#include "core/dialogs.h"
-#include "core/localfiles.h"
+#include "dialogs/dialogs.h"
+#include "files/localfiles.h"
 #include "previewpane.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "previewpane.h"
 
-#include "cli/render.h"
-#include "cli/sheet.h"
-#include "core/localfiles.h"
+#include "files/localfiles.h"
+#include "preview/sheet.h"
+#include "preview/toolpathdrawing.h"
 
 #include <QFile>
 #include <QLabel>
@@ -14,7 +14,7 @@
 namespace {
 
 // The range and the margin the drawing keeps around it, in millimetres.
-constexpr double fittedMm = cli::Sheet::rangeMm + 10.0;
+constexpr double fittedMm = Sheet::rangeMm + 10.0;
 // Before the dock first opens the pane has no size of its own yet; about what
 // a third of a common screen gives it.
 constexpr int smallestSide = 500;
@@ -49,10 +49,10 @@ bool PreviewPane::showFile(const QString& path, QString* why)
         *why = tr("it is empty");
         return false;
     }
-    cli::ToolpathDrawing result;
-    if (!cli::drawToolpath(file, {cli::Machine::Unknown, fittedScale()}, &result, why))
+    ToolpathDrawing result;
+    if (!drawToolpath(file, {Machine::Unknown, fittedScale()}, &result, why))
         return false;
-    const cli::ToolpathReport& report = result.report;
+    const ToolpathReport& report = result.report;
     if (report.problemCount > 0) {
         *why = tr("line %1 is not G-code (%2)")
                    .arg(report.problems.first().line)
@@ -65,7 +65,7 @@ bool PreviewPane::showFile(const QString& path, QString* why)
     }
     m_drawing = result.image;
     m_pixelsPerMm = result.pixelsPerMm;
-    m_report->setPlainText(cli::previewReport(readableFileName(path), report));
+    m_report->setPlainText(previewReport(readableFileName(path), report));
     // Room for the report's lines, some wrapped, in the font the dock gave it.
     m_report->setMaximumHeight(m_report->fontMetrics().lineSpacing() * 11 + 12);
     showDrawing();

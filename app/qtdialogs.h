@@ -1,7 +1,7 @@
 #ifndef TAVO_APP_QTDIALOGS_H
 #define TAVO_APP_QTDIALOGS_H
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 
 // The production dialogs: the static QMessageBox and QFileDialog functions,
 // always without a parent window.

@@ -4,7 +4,7 @@
 // cost; calls is how often the work asked.
 #include "photo.h"
 
-#include "core/progress.h"
+#include "dialogs/progress.h"
 #include "gcode/gcodegenerator.h"
 #include "imaging/imageprocessor.h"
 

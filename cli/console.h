@@ -1,8 +1,8 @@
 #ifndef TAVO_CLI_CONSOLE_H
 #define TAVO_CLI_CONSOLE_H
 
-#include "core/dialogs.h"
-#include "core/progress.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

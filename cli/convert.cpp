@@ -5,7 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
-#include "core/localfiles.h"
+#include "files/localfiles.h"
 #include "gcode/firmware.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"

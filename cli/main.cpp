@@ -3,7 +3,7 @@
 #include "cli/console.h"
 #include "cli/convert.h"
 #include "cli/preview.h"
-#include "core/localfiles.h"
+#include "files/localfiles.h"
 
 #include <QGuiApplication>
 

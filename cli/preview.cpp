@@ -3,10 +3,10 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
-#include "cli/render.h"
-#include "cli/sheet.h"
-#include "cli/toolpath.h"
-#include "core/localfiles.h"
+#include "preview/toolpathdrawing.h"
+#include "preview/sheet.h"
+#include "toolpath/toolpathreader.h"
+#include "files/localfiles.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "gcode/gcodeoutput.h"
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 #include "imaging/graylevel.h"
 
 #include <QCoreApplication>

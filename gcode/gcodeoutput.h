@@ -4,7 +4,7 @@
 // The pieces the three G-code writers share: the streaming file, the tables of
 // texts formatted once per file, the machine coordinates and the prefix.
 
-#include "core/progress.h"
+#include "dialogs/progress.h"
 #include <QByteArray>
 #include <QImage>
 

@@ -8,7 +8,7 @@
 // text holding a line break (pasted into the panel) would smuggle commands of
 // its own into the file, past every check. Such a text reads as a value
 // outside every range and is refused with the slot's usual message.
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 #include "gcode/gcodegenerator.h"
 
 #include <QCoreApplication>

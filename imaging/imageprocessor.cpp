@@ -1,8 +1,8 @@
 #include "imaging/imageprocessor.h"
 
-#include "core/dialogs.h"
-#include "core/localfiles.h"
-#include "core/progress.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/progress.h"
+#include "files/localfiles.h"
 #include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
 #include "imaging/pngwriter.h"

@@ -1,10 +1,10 @@
 #include "imaging/picturefile.h"
 
-#include "core/progress.h"
+#include "dialogs/progress.h"
 #include "imaging/imageprocessor.h"
 #include "imaging/pixelbuffer.h"
 
-#include "core/localfiles.h"
+#include "files/localfiles.h"
 
 #include <QCoreApplication>
 #include <QFile>

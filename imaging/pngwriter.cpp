@@ -1,6 +1,6 @@
 #include "imaging/pngwriter.h"
 
-#include "core/progress.h"
+#include "dialogs/progress.h"
 #include "imaging/pixelrows.h"
 
 #include <QIODevice>

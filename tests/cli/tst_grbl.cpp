@@ -1,11 +1,11 @@
 // GRBL files against a machine model and GRBL's parser; options, dialog, preview.
 #include "../app/tavomaintest.h"
 
-#include "cli/sheet.h"
-#include "cli/toolpath.h"
 #include "imaging/graylevel.h"
 #include "machinedialog.h"
 #include "pictures.h"
+#include "preview/sheet.h"
+#include "toolpath/toolpathreader.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -254,11 +254,11 @@ void TestGrbl::preview()
                 "--firmware", "grbl", "--s-max", "255", "--overscan", "2", "--json"});
     QVERIFY(tavo.waitForFinished(60000) && tavo.readAll().contains("\"firmware\":\"grbl\""));
     QFile gcode(file);
-    cli::Sheet sheet(20, 1 << 24);
-    cli::ToolpathReader reader(cli::Machine::Unknown, &sheet);
+    Sheet sheet(20, 1 << 24);
+    ToolpathReader reader(Machine::Unknown, &sheet);
     QVERIFY(gcode.open(QIODevice::ReadOnly) && reader.read(gcode, nullptr));
     reader.finish();
-    const cli::ToolpathReport& report = reader.report();
+    const ToolpathReport& report = reader.report();
     // The second row starts 2 mm after its last dark pixel.
     QVERIFY(report.grbl && report.sMax == 255 && report.workLength == 2.0);
     QVERIFY(report.minX == -3.0 && report.maxX == 2.5);

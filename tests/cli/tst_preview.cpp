@@ -1,18 +1,16 @@
 // The G-code reader and the sheet behind `tavo preview`, and the program
 // itself on good and bad files.
-#include "cli/sheet.h"
-#include "cli/toolpath.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/parameters.h"
 #include "pictures.h"
+#include "preview/sheet.h"
+#include "toolpath/toolpathreader.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
-
-using namespace cli;
 
 namespace {
 

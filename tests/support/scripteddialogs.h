@@ -1,7 +1,7 @@
 #ifndef TAVO_TESTS_SCRIPTEDDIALOGS_H
 #define TAVO_TESTS_SCRIPTEDDIALOGS_H
 
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,5 +1,5 @@
-#ifndef TAVO_CORE_DIALOGS_H
-#define TAVO_CORE_DIALOGS_H
+#ifndef TAVO_DIALOGS_DIALOGS_H
+#define TAVO_DIALOGS_DIALOGS_H
 
 #include <QString>
 

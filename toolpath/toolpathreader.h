@@ -1,5 +1,5 @@
-#ifndef TAVO_CLI_TOOLPATH_H
-#define TAVO_CLI_TOOLPATH_H
+#ifndef TAVO_TOOLPATH_TOOLPATHREADER_H
+#define TAVO_TOOLPATH_TOOLPATHREADER_H
 
 #include <QByteArray>
 #include <QIODevice>
@@ -11,9 +11,21 @@
 #include <limits>
 #include <memory>
 
-namespace cli {
+namespace gcodelines {
+struct Batch;
+class Splitter;
+} // namespace gcodelines
 
-class Sheet;
+// Where the reader sends the work moves it makes, to be drawn: the width of
+// the beam (or tool) from the file's header, then each stroke with its laser
+// power or depth as value.
+class StrokeSink
+{
+public:
+    virtual ~StrokeSink() = default;
+    virtual void setBeam(double millimetres) = 0;
+    virtual void stroke(double x0, double y0, double x1, double y1, float value) = 0;
+};
 
 enum class Machine { Unknown, Laser, Cnc };
 
@@ -96,7 +108,7 @@ class ToolpathReader
 {
 public:
     // sheet may be null when only the report is wanted.
-    ToolpathReader(Machine machine, Sheet* sheet);
+    ToolpathReader(Machine machine, StrokeSink* sheet);
     ~ToolpathReader();
     ToolpathReader(const ToolpathReader&) = delete;
     ToolpathReader& operator=(const ToolpathReader&) = delete;
@@ -112,11 +124,8 @@ public:
 
 private:
     struct Words;
-    struct Line;
-    struct Batch;
-    class Splitter;
 
-    void apply(const Batch& batch);
+    void apply(const gcodelines::Batch& batch);
     void parseLine(const char* begin, const char* end);
     void readComment(const char* begin, const char* end);
     void execute(int letter, double number, const Words& words);
@@ -136,11 +145,11 @@ private:
     }
 
     ToolpathReport m_report;
-    Sheet* m_sheet;
+    StrokeSink* m_sheet;
     bool m_machineGiven;
     bool m_fromProgram = false;
-    std::unique_ptr<Splitter> m_splitter;
-    std::unique_ptr<Batch> m_batch;
+    std::unique_ptr<gcodelines::Splitter> m_splitter;
+    std::unique_ptr<gcodelines::Batch> m_batch;
 
     double m_x = 0, m_y = 0, m_z = 0;
     double m_feed = 0;
@@ -158,7 +167,5 @@ private:
 
 // "1:02:03" for minutes.
 QString clockText(double minutes);
-
-} // namespace cli
 
 #endif

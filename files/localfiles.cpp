@@ -1,4 +1,4 @@
-#include "core/localfiles.h"
+#include "files/localfiles.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,13 +1,11 @@
-#ifndef TAVO_CLI_RENDER_H
-#define TAVO_CLI_RENDER_H
+#ifndef TAVO_PREVIEW_TOOLPATHDRAWING_H
+#define TAVO_PREVIEW_TOOLPATHDRAWING_H
 
-#include "cli/toolpath.h"
+#include "toolpath/toolpathreader.h"
 
 #include <QIODevice>
 #include <QImage>
 #include <QString>
-
-namespace cli {
 
 // 64 million pixels: 8 bytes each while drawing, 4 in the picture.
 constexpr qint64 previewPixelBudget = qint64(1) << 26;
@@ -43,7 +41,5 @@ bool drawToolpath(QIODevice& device, const DrawOptions& options, ToolpathDrawing
 
 // The report's lines as tavo preview prints them: bounds, lengths, time.
 QString previewReport(const QString& fileName, const ToolpathReport& report);
-
-} // namespace cli
 
 #endif

@@ -1,4 +1,4 @@
-#include "core/progress.h"
+#include "dialogs/progress.h"
 
 #include <algorithm>
 

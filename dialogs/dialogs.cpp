@@ -1,4 +1,4 @@
-#include "core/dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include <QtGlobal>
 

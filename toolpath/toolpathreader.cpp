@@ -1,128 +1,28 @@
-#include "cli/toolpath.h"
+#include "toolpath/toolpathreader.h"
 
-#include "cli/console.h"
-#include "cli/sheet.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/parameters.h"
+#include "toolpath/linesplitter.h"
+#include "toolpath/scanpool.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-namespace cli {
+using gcodelines::Batch;
+using gcodelines::Line;
+using gcodelines::Splitter;
+using namespace gcodenumbers;
 
 namespace {
 
 // Enough to show what is wrong with a file without flooding the terminal.
 constexpr int keptProblems = 20;
-// A line longer than this is no G-code; it is skipped rather than buffered.
-constexpr int longestLine = 1 << 16;
-
-const double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
-                              1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-
-inline bool isDigit(char c)
+QString tr(const char* text)
 {
-    return c >= '0' && c <= '9';
-}
-
-inline int upperLetter(char c)
-{
-    const int u = (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
-    return u >= 'A' && u <= 'Z' ? u : 0;
-}
-
-inline bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-// A G-code number: optional sign, digits, optional point and digits. It ends
-// at the line's end, a blank, a comment or the next word's letter. Returns
-// the position after it, or null when it is malformed. Up to 18 digits the
-// value is the digits as a whole number divided by a power of ten, both
-// exact, so it is the correctly rounded value, as strtod would give.
-inline const char* parseNumber(const char* p, const char* end, double* value)
-{
-    const char* begin = p;
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) {
-        negative = *p == '-';
-        ++p;
-    }
-    quint64 mantissa = 0;
-    int digits = 0;
-    int decimals = 0;
-    while (p < end && isDigit(*p)) {
-        mantissa = mantissa * 10 + quint64(*p - '0');
-        ++digits;
-        ++p;
-    }
-    if (p < end && *p == '.') {
-        ++p;
-        while (p < end && isDigit(*p)) {
-            mantissa = mantissa * 10 + quint64(*p - '0');
-            ++digits;
-            ++decimals;
-            ++p;
-        }
-    }
-    if (digits == 0)
-        return nullptr;
-    if (p < end && !isBlank(*p) && *p != ';' && !upperLetter(*p))
-        return nullptr;
-    if (Q_LIKELY(digits <= 18)) {
-        const double magnitude = double(mantissa) / powersOfTen[decimals];
-        *value = negative ? -magnitude : magnitude;
-    } else {
-        bool ok = false;
-        *value = QByteArray(begin, int(p - begin)).toDouble(&ok);
-        if (!ok)
-            return nullptr;
-    }
-    return p;
-}
-
-// The same number, scanned where a line end is known to lie ahead, so no
-// bound needs checking: every loop stops at the line end, which is no digit.
-// Only the forms the writers produce; anything else gives null and the line
-// is read the general way.
-inline const char* scanNumber(const char* p, double* value)
-{
-    const bool negative = *p == '-';
-    p += negative ? 1 : 0;
-    quint64 mantissa = 0;
-    const char* digits = p;
-    while (isDigit(*p))
-        mantissa = mantissa * 10 + quint64(*p++ - '0');
-    std::ptrdiff_t count = p - digits;
-    int decimals = 0;
-    if (*p == '.') {
-        const char* fraction = ++p;
-        while (isDigit(*p))
-            mantissa = mantissa * 10 + quint64(*p++ - '0');
-        decimals = int(p - fraction);
-        count += decimals;
-    }
-    if (count == 0 || count > 18)
-        return nullptr;
-    double magnitude = double(mantissa);
-    if (decimals > 0)
-        magnitude /= powersOfTen[decimals];
-    *value = negative ? -magnitude : magnitude;
-    return p;
-}
-
-const char* wordEnd(const char* p, const char* end)
-{
-    ++p;
-    while (p < end && !isBlank(*p) && *p != ';' && !upperLetter(*p))
-        ++p;
-    return p;
+    return QCoreApplication::translate("TavoMain", text);
 }
 
 QString commandName(int letter, double number)
@@ -177,219 +77,13 @@ struct ToolpathReader::Words
     double operator[](char letter) const { return value[letter - 'A']; }
 };
 
-// What one line says, read without the reader's state: the lines of a chunk
-// can be read on one thread while the moves before them are made on another.
-// Nearly every line of a large file is a move or a power setting as the
-// writers put them ("G1 X.. Y.. F..", "M106 S.."); those arrive read, the
-// others as their text.
-struct ToolpathReader::Line
-{
-    enum Kind : quint8 { Move, Power, Text, TooLong };
-    Kind kind;
-    quint8 axes;       // Move: which of X, Y, Z and F (bits 0 to 3) are given
-    qint32 begin, end; // Text, TooLong: where in the batch's bytes
-    double values[4];  // Move: X, Y, Z, F; Power: the power
-};
-
-// Bytes that keep their memory and are never cleared: chunk after chunk is
-// read straight into the same buffer, without filling it with zeros first.
-class Bytes
-{
-public:
-    char* data() { return m_data.get(); }
-    const char* data() const { return m_data.get(); }
-    std::size_t size() const { return m_size; }
-    char operator[](std::size_t i) const { return m_data[i]; }
-    void clear() { m_size = 0; }
-    // Bytes beyond the old size are undefined until written.
-    void resize(std::size_t size)
-    {
-        if (size > m_capacity) {
-            std::unique_ptr<char[]> grown(new char[size]);
-            if (m_size > 0)
-                std::memcpy(grown.get(), m_data.get(), m_size);
-            m_data = std::move(grown);
-            m_capacity = size;
-        }
-        m_size = size;
-    }
-    void append(const char* data, std::size_t size)
-    {
-        const std::size_t at = m_size;
-        resize(at + size);
-        if (size > 0)
-            std::memcpy(m_data.get() + at, data, size);
-    }
-
-private:
-    std::unique_ptr<char[]> m_data;
-    std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
-};
-
-// Batches are used again and again: fresh memory for every chunk would cost
-// a page fault every few kilobytes.
-struct ToolpathReader::Batch
-{
-    Bytes bytes;
-    std::vector<Line> lines;
-
-    void clear()
-    {
-        bytes.clear();
-        lines.clear();
-    }
-};
-
-// Cuts the stream into complete lines, keeping the start of an unfinished
-// one for the next chunk, and reads the common lines.
-class ToolpathReader::Splitter
-{
-public:
-    // Room for size more bytes in the batch, after the start of a line the
-    // last chunk left unfinished; the bytes are read straight into it.
-    char* begin(Batch* batch, std::size_t size)
-    {
-        batch->clear();
-        batch->bytes.append(m_partial.data(), m_partial.size());
-        batch->bytes.resize(m_partial.size() + size);
-        return batch->bytes.data() + m_partial.size();
-    }
-
-    // The batch holds got bytes more: it is cut after its last complete
-    // line, an unfinished one being kept for the next. Returns where the
-    // lines to scan() begin.
-    std::size_t end(Batch* batch, std::size_t got)
-    {
-        Bytes& bytes = batch->bytes;
-        bytes.resize(m_partial.size() + got);
-        m_partial.clear();
-        std::size_t from = 0;
-        if (m_skipping) {
-            const auto* newline =
-                static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
-            if (!newline) {
-                bytes.clear();
-                return 0;
-            }
-            m_skipping = false;
-            from = std::size_t(newline - bytes.data()) + 1;
-        }
-        std::size_t last = bytes.size();
-        while (last > from && bytes[last - 1] != '\n')
-            --last;
-        m_partial.assign(bytes.data() + last, bytes.data() + bytes.size());
-        if (last == from && m_partial.size() > std::size_t(longestLine)) {
-            // Not G-code: reported once, then skipped to its end.
-            batch->lines.push_back({Line::TooLong, 0, qint32(from), qint32(from + 81), {}});
-            m_partial.clear();
-            m_skipping = true;
-            bytes.resize(from + 81);
-            return bytes.size(); // nothing to scan: the excerpt is the line
-        }
-        bytes.resize(last);
-        return from;
-    }
-
-    void split(const char* data, qint64 size, Batch* batch)
-    {
-        std::memcpy(begin(batch, std::size_t(size)), data, std::size_t(size));
-        scan(*batch, end(batch, std::size_t(size)));
-    }
-
-    // The last line, when the stream does not end with a line end.
-    void finish(Batch* batch)
-    {
-        batch->clear();
-        if (!m_skipping && !m_partial.empty()) {
-            batch->bytes.append(m_partial.data(), m_partial.size());
-            batch->lines.push_back({Line::Text, 0, 0, qint32(m_partial.size()), {}});
-        }
-        m_partial.clear();
-        m_skipping = false;
-    }
-
-    // Reads the lines of bytes from the offset on; touches nothing else, so
-    // batches may be scanned side by side.
-    static void scan(Batch& batch, std::size_t from)
-    {
-        const char* const base = batch.bytes.data();
-        const char* const stop = base + batch.bytes.size();
-        for (const char* p = base + from; p < stop;) {
-            Line line;
-            const char* newline = readCommon(p, &line);
-            if (!newline) {
-                newline = static_cast<const char*>(std::memchr(p, '\n', std::size_t(stop - p)));
-                line.kind = Line::Text;
-                line.axes = 0;
-                line.begin = qint32(p - base);
-                line.end = qint32(newline - base);
-            }
-            batch.lines.push_back(line);
-            p = newline + 1;
-        }
-    }
-
-private:
-    // A move or power line as the writers write it, in one pass; the
-    // position of its line end, or null for anything else. A line end lies
-    // ahead, so no bound needs checking.
-    static const char* readCommon(const char* p, Line* line)
-    {
-        if (p[0] == 'G' && p[1] == '1' && p[2] == ' ') {
-            p += 3;
-            line->kind = Line::Move;
-            line->axes = 0;
-            for (;;) {
-                int axis;
-                switch (*p) {
-                case 'X':
-                    axis = 0;
-                    break;
-                case 'Y':
-                    axis = 1;
-                    break;
-                case 'Z':
-                    axis = 2;
-                    break;
-                case 'F':
-                    axis = 3;
-                    break;
-                default:
-                    return nullptr;
-                }
-                p = scanNumber(p + 1, &line->values[axis]);
-                if (!p)
-                    return nullptr;
-                line->axes |= quint8(1u << axis);
-                if (*p != ' ')
-                    break;
-                ++p;
-            }
-        } else if (p[0] == 'M' && p[1] == '1' && p[2] == '0' && p[3] == '6' && p[4] == ' ' &&
-                   p[5] == 'S') {
-            line->kind = Line::Power;
-            p = scanNumber(p + 6, &line->values[0]);
-            if (!p)
-                return nullptr;
-        } else {
-            return nullptr;
-        }
-        p += *p == '\r' ? 1 : 0;
-        return *p == '\n' ? p : nullptr;
-    }
-
-    std::vector<char> m_partial;
-    bool m_skipping = false;
-};
-
 bool ToolpathReport::insideRange() const
 {
     const double half = 70.0;
     return !hasBounds || (minX >= -half && maxX <= half && minY >= -half && maxY <= half);
 }
 
-ToolpathReader::ToolpathReader(Machine machine, Sheet* sheet)
+ToolpathReader::ToolpathReader(Machine machine, StrokeSink* sheet)
     : m_sheet(sheet), m_machineGiven(machine != Machine::Unknown),
       m_splitter(std::make_unique<Splitter>()), m_batch(std::make_unique<Batch>())
 {
@@ -403,93 +97,6 @@ void ToolpathReader::feed(const char* data, qint64 size)
     m_splitter->split(data, size, m_batch.get());
     apply(*m_batch);
 }
-
-namespace {
-
-// Threads that scan batches while the reading thread makes the moves of the
-// batches before; with no thread to spare, the caller scans them itself.
-template <typename Batch, typename Scan> class ScanPool
-{
-public:
-    ScanPool(unsigned threads, Scan scan) : m_scan(scan)
-    {
-        for (unsigned i = 0; i < threads; ++i)
-            m_threads.emplace_back([this] { work(); });
-    }
-    ~ScanPool()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_stopping = true;
-        }
-        m_wake.notify_all();
-        for (std::thread& thread : m_threads)
-            thread.join();
-    }
-
-    void submit(Batch* batch, std::size_t from)
-    {
-        if (m_threads.empty()) {
-            m_scan(*batch, from);
-            m_done.push_back(batch);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_jobs.push_back({batch, from});
-        }
-        m_wake.notify_one();
-    }
-
-    // Waits until the batch is scanned; one that no thread has taken up yet
-    // is scanned here rather than waited for.
-    void wait(Batch* batch)
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        const auto job = std::find_if(m_jobs.begin(), m_jobs.end(), [batch](const auto& queued) {
-            return queued.first == batch;
-        });
-        if (job != m_jobs.end()) {
-            const std::size_t from = job->second;
-            m_jobs.erase(job);
-            lock.unlock();
-            m_scan(*batch, from);
-            return;
-        }
-        m_finished.wait(
-            lock, [&] { return std::find(m_done.begin(), m_done.end(), batch) != m_done.end(); });
-        m_done.erase(std::find(m_done.begin(), m_done.end(), batch));
-    }
-
-private:
-    void work()
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_jobs.empty())
-                return;
-            const auto job = m_jobs.front();
-            m_jobs.pop_front();
-            lock.unlock();
-            m_scan(*job.first, job.second);
-            lock.lock();
-            m_done.push_back(job.first);
-            m_finished.notify_all();
-        }
-    }
-
-    Scan m_scan;
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::condition_variable m_finished;
-    std::deque<std::pair<Batch*, std::size_t>> m_jobs;
-    std::vector<Batch*> m_done;
-    bool m_stopping = false;
-    std::vector<std::thread> m_threads;
-};
-
-} // namespace
 
 bool ToolpathReader::read(QIODevice& device, QString* error, qint64 chunkBytes)
 {
@@ -838,5 +445,3 @@ QString clockText(double minutes)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
-
-} // namespace cli

@@ -1,4 +1,4 @@
-#include "cli/sheet.h"
+#include "preview/sheet.h"
 
 #include "imaging/pixelbuffer.h"
 
@@ -13,8 +13,6 @@
 #if defined(Q_OS_UNIX)
 #include <sys/mman.h>
 #endif
-
-namespace cli {
 
 namespace {
 
@@ -270,5 +268,3 @@ QImage Sheet::render(const std::function<int(float)>& darkness) const
     }
     return image;
 }
-
-} // namespace cli

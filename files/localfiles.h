@@ -1,5 +1,5 @@
-#ifndef TAVO_CORE_LOCALFILES_H
-#define TAVO_CORE_LOCALFILES_H
+#ifndef TAVO_FILES_LOCALFILES_H
+#define TAVO_FILES_LOCALFILES_H
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 // A G-code file read and drawn: the one path from file to picture and report.
-#include "cli/render.h"
+#include "preview/toolpathdrawing.h"
 
-#include "cli/sheet.h"
+#include "preview/sheet.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-
-namespace cli {
 
 namespace {
 
@@ -92,5 +90,3 @@ QString previewReport(const QString& fileName, const ToolpathReport& report)
                 .arg(unknown.isEmpty() ? tr("none") : unknown.join(QLatin1String(", ")));
     return text;
 }
-
-} // namespace cli

@@ -1,5 +1,7 @@
-#ifndef TAVO_CLI_SHEET_H
-#define TAVO_CLI_SHEET_H
+#ifndef TAVO_PREVIEW_SHEET_H
+#define TAVO_PREVIEW_SHEET_H
+
+#include "toolpath/toolpathreader.h"
 
 #include <QImage>
 #include <QPoint>
@@ -8,8 +10,6 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-
-namespace cli {
 
 // The sheet a preview is drawn on, in pixels of a fixed size around the
 // machine's origin. Seen as the picture was: the writers put the picture's
@@ -20,7 +20,7 @@ namespace cli {
 // that crossed it, so a sheet drawn at fewer pixels than the file has steps
 // still shows the mean power (or depth) of each area rather than its
 // darkest stroke. The sheet grows as strokes leave it, up to a pixel budget.
-class Sheet
+class Sheet final : public StrokeSink
 {
 public:
     // The machine's travel: 140 mm, centred on the origin.
@@ -37,12 +37,12 @@ public:
 
     // Strokes are as wide as the beam (or the tool), at least a pixel: the
     // preview of a file with the picture's pitch then shows whole pixels.
-    void setBeam(double millimetres);
+    void setBeam(double millimetres) override;
     int thickness() const { return m_thickness; }
 
     // Adds value along the segment between the positions, each pixel it
     // passes weighted by its share of the segment's length.
-    void stroke(double x0, double y0, double x1, double y1, float value);
+    void stroke(double x0, double y0, double x1, double y1, float value) override;
     // False once a stroke would have needed more pixels than the budget;
     // strokes are then no longer drawn.
     bool complete() const { return !m_overflow; }
@@ -101,7 +101,5 @@ private:
     Cells m_cells;
     bool m_overflow = false;
 };
-
-} // namespace cli
 
 #endif
