@@ -82,8 +82,6 @@ void GcodeCommandTest::nothingWritten_data()
                                            << "";
     QTest::newRow("Laser Line, a folder") << int(LaserLine) << QStringList() << "folder.gcode"
                                           << "Save Gcode: %1 cannot be written!";
-    QTest::newRow("Laser Dots, missing folder") << int(LaserDots) << QStringList() << "no/x.gcode"
-                                                << "Save Gcode: %1 cannot be written!";
     QTest::newRow("CNC Line, a folder") << int(CncLine) << QStringList() << "folder.gcode"
                                         << "Save Gcode: %1 cannot be writed!";
 }
@@ -145,8 +143,6 @@ void GcodeCommandTest::writesFile_data()
     QTest::newRow("CNC Line typed, 280 wide at 0.5")
         << int(CncLine) << QStringList{"100", "40", "1", "0500"} << -1 << QSize(280, 100) << "0.5"
         << 14000 << true;
-    QTest::newRow("279x279 at 0.5")
-        << int(CncLine) << none << -1 << QSize(279, 279) << "0.5" << 38920 << false;
     QTest::newRow("874 wide at 0.16")
         << int(CncLine) << none << -1 << QSize(874, 10) << "0.16" << 1398 << false;
 }

@@ -192,8 +192,6 @@ void ConvertTest::answers_data()
             "tavo: Invalid Parameters: Laser Power must be within (1 - 100)\n");
     refused("a parameter of another type", {"--type", "cnc-line", "--power", "50"},
             "--power does not apply to cnc-line");
-    refused("an unknown picture command", {"--apply", "gray,blur"},
-            "unknown picture command \"blur\"");
     row("several pictures into one file", {"convert", "{a}", "{b}", "-o", "{dir}/a.png"}, 2, "",
         "-o must name a folder");
     row("output over its own picture", {"convert", "{a}", "--save-picture", "{dir}/a.png"}, 2, "",
