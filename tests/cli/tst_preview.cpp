@@ -1,12 +1,11 @@
-// The G-code reader and the sheet behind `tavo preview`, and the program
-// itself on good and bad files.
+// The G-code reader and the sheet behind `tavo preview`; the program itself
+// is run in tst_badinput.
 #include "cli/sheet.h"
 #include "cli/toolpath.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/parameters.h"
 #include "pictures.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -83,8 +82,6 @@ private slots:
     void report();
     void goldenCases();
     void sheetGrows();
-    void program_data();
-    void program();
 };
 
 void TestPreview::report_data()
@@ -180,61 +177,6 @@ void TestPreview::sheetGrows()
     QCOMPARE(sheet.meanAt(0, 5), 100.0f);
     QCOMPARE(sheet.meanAt(-195, 125), 10.0f);
     QCOMPARE(sheet.render(nearest).pixel(sheet.imagePixel(155, -90)), qRgb(205, 205, 205));
-}
-
-void TestPreview::program_data()
-{
-    QTest::addColumn<QByteArray>("file");       // written to {in}
-    QTest::addColumn<QStringList>("arguments"); // after "preview"
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");
-    QTest::addColumn<bool>("picture"); // {dir}/preview.png is written
-    const auto row = [](const char* name, const QByteArray& file, const QStringList& arguments,
-                        int status, const char* out, const char* err, bool picture) {
-        QTest::newRow(name) << file << arguments << status << QString(out) << QString(err)
-                            << picture;
-    };
-    const QStringList toPng{"{in}", "-o", "{dir}/preview.png"};
-    row("golden case", goldenFile(LaserLine), toPng, 0,
-        "Bounds: X -0.50 to 1.00 mm, Y 0.00 to 0.50 mm", "", true);
-    row("garbage lines: their numbers, status 1, still drawn",
-        "G90\nG1 X1 F60\nG1 X1..2\nrubbish\n", toPng, 1, "Unknown commands, skipped: G90 (1)",
-        "line 3: malformed number \"X1..2\"", true);
-    row("too many pixels: nothing written", "M106\nG1 X5000 F60\n",
-        toPng + QStringList{"--px-per-mm", "50"}, 1, "Laser on: 5000.00", "more than", false);
-    row("a missing file", "", {"{dir}/missing.gcode", "-o", "{dir}/preview.png"}, 1, "",
-        "cannot read", false);
-    row("not a picture name", "", {"{in}", "-o", "{dir}/preview.txt"}, 2, "", "-o needs", false);
-}
-void TestPreview::program()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    QFETCH(bool, picture);
-
-    QTemporaryDir dir;
-    const QString input = dir.filePath(QStringLiteral("file.gcode"));
-    QFile gcode(input);
-    QVERIFY(gcode.open(QIODevice::WriteOnly) && gcode.write(file) == file.size());
-    gcode.close();
-    for (QString& argument : arguments)
-        argument.replace("{in}", input).replace("{dir}", dir.path());
-
-    QProcess tavo;
-    tavo.start(QStringLiteral(TAVO_EXECUTABLE), QStringList{"preview"} + arguments);
-    QVERIFY(tavo.waitForFinished(120000));
-    const QString printed = tavo.readAllStandardOutput(), errors = tavo.readAllStandardError();
-    QVERIFY2(printed.contains(out), qPrintable(printed));
-    QVERIFY2(errors.contains(err), qPrintable(errors));
-    QCOMPARE(tavo.exitStatus() == QProcess::NormalExit ? tavo.exitCode() : -1, status);
-    // The preview or nothing: no temporary file is left behind either.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).join(' '),
-             QString(picture ? "file.gcode preview.png" : "file.gcode"));
-    QVERIFY(!picture || !QImage(dir.filePath("preview.png")).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestPreview)
