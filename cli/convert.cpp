@@ -9,6 +9,7 @@
 #include "gcode/firmware.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"
+#include "gcode/machine.h"
 #include "gcode/parameters.h"
 #include "imaging/imageprocessor.h"
 
@@ -438,8 +439,7 @@ bool makeFolder(const Destination& target, Console& console)
 // Two decimals, the way the window's size read-out shows the engraving.
 double millimetres(int pixels, const QString& pitch)
 {
-    const float size = float(pixels) * pitch.toFloat();
-    return QString::number(size, 'F', 2).toDouble();
+    return QString::number(sizeOnMachineMm(pixels, pitch), 'F', 2).toDouble();
 }
 
 class Converter
