@@ -1,53 +1,54 @@
 // The eight picture filters and the threshold controls. Each filter runs on
 // the working image in place; the view is refreshed afterwards.
+#include "imaging/filters.h"
 #include "imaging/imageprocessor.h"
 #include "tavomain.h"
 #include "ui_tavomain.h"
 
-void TavoMain::runFilter(void (ImageProcessor::*filter)())
+void TavoMain::runFilter(Filter filter)
 {
-    (imageProcessor.get()->*filter)();
+    (imageProcessor.get()->*filterEntry(filter).apply)();
     updateImageView();
 }
 
 void TavoMain::on_actionGray_triggered()
 {
-    runFilter(&ImageProcessor::grayImage);
+    runFilter(Filter::Gray);
 }
 
 void TavoMain::on_actionBinary_triggered()
 {
-    runFilter(&ImageProcessor::binaryImage);
+    runFilter(Filter::Binary);
 }
 
 void TavoMain::on_actionDither_triggered()
 {
-    runFilter(&ImageProcessor::ditherImage);
+    runFilter(Filter::Dither);
 }
 
 void TavoMain::on_actionInverse_triggered()
 {
-    runFilter(&ImageProcessor::inverseImage);
+    runFilter(Filter::Inverse);
 }
 
 void TavoMain::on_actionRelief_triggered()
 {
-    runFilter(&ImageProcessor::reliefImage);
+    runFilter(Filter::Relief);
 }
 
 void TavoMain::on_actionPulverize_triggered()
 {
-    runFilter(&ImageProcessor::pulverizeImage);
+    runFilter(Filter::Pulverize);
 }
 
 void TavoMain::on_actionOutline_triggered()
 {
-    runFilter(&ImageProcessor::outlineImage);
+    runFilter(Filter::Outline);
 }
 
 void TavoMain::on_actionSoften_triggered()
 {
-    runFilter(&ImageProcessor::softenImage);
+    runFilter(Filter::Soften);
 }
 
 void TavoMain::on_btnGray_clicked()

@@ -6,6 +6,7 @@
 
 #include "dialogs/dialogs.h"
 #include "gcode/gcodegenerator.h"
+#include "gcode/machine.h"
 #include "gcode/parameters.h"
 #include "imaging/imageprocessor.h"
 
@@ -16,9 +17,6 @@
 namespace {
 
 const char pictureFilter[] = QT_TRANSLATE_NOOP("TavoMain", "JPEG(*.jpg);;PNG(*.png);;BMP(*.bmp)");
-
-// The read-out turns red once the engraving passes this in either direction.
-constexpr double sizeLimitMm = 140.0;
 
 // A crop, rotation, scaling or zoom whose result could not be held leaves
 // the view empty; the user is told why rather than shown nothing.
@@ -112,15 +110,13 @@ void TavoMain::on_cmbParam1_currentIndexChanged(const QString& arg1)
 void TavoMain::updateSizeReadout(const QString& pixelSize)
 {
     const QImage& picture = *imageProcessor->workingImage();
-    // Single precision on purpose: 875 px at 0.16 mm must read exactly 140.
-    const float millimetres = pixelSize.toFloat();
-    const float x = float(picture.width()) * millimetres;
-    const float y = float(picture.height()) * millimetres;
+    const float x = sizeOnMachineMm(picture.width(), pixelSize);
+    const float y = sizeOnMachineMm(picture.height(), pixelSize);
     ui->lblSize->setText(tr("Size = X: ") + QString::number(x, 'F', 2) + tr(" * Y: ") +
                          QString::number(y, 'F', 2));
 
     const QColor colour =
-        x > sizeLimitMm || y > sizeLimitMm ? QColor(255, 0, 0) : QColor(0, 0, 255);
+        x > machineRangeMm || y > machineRangeMm ? QColor(255, 0, 0) : QColor(0, 0, 255);
     QPalette palette;
     palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(colour, Qt::SolidPattern));
     ui->lblSize->setPalette(palette);

@@ -11,6 +11,7 @@
 #include <memory>
 
 class GcodeGenerator;
+enum class Filter;
 class ImageProcessor;
 class PreviewPane;
 class QDockWidget;
@@ -87,7 +88,7 @@ private:
     // one-pixel strips that stretch along its width and height.
     QSize viewAreaSize() const;
     void setupParameterPanel();
-    void runFilter(void (ImageProcessor::*filter)());
+    void runFilter(Filter filter);
     void copyPanelIntoGenerator();
     void setupMachineMenu();
     // Settings > Machine: opened without blocking; OK applies and keeps.

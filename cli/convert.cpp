@@ -9,7 +9,9 @@
 #include "gcode/firmware.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"
+#include "gcode/machine.h"
 #include "gcode/parameters.h"
+#include "imaging/filters.h"
 #include "imaging/imageprocessor.h"
 
 #include <QDir>
@@ -27,26 +29,19 @@ namespace cli {
 
 namespace {
 
+// The commands of --apply beyond the filters, which take their names from the
+// filter table.
 struct StepName
 {
     const char* name;
     PictureStep::Kind kind;
-    void (ImageProcessor::*filter)();
 };
 
 const StepName stepNames[] = {
-    {"gray", PictureStep::Gray, &ImageProcessor::grayImage},
-    {"binary", PictureStep::Binary, &ImageProcessor::binaryImage},
-    {"dither", PictureStep::Dither, &ImageProcessor::ditherImage},
-    {"inverse", PictureStep::Inverse, &ImageProcessor::inverseImage},
-    {"relief", PictureStep::Relief, &ImageProcessor::reliefImage},
-    {"pulverize", PictureStep::Pulverize, &ImageProcessor::pulverizeImage},
-    {"outline", PictureStep::Outline, &ImageProcessor::outlineImage},
-    {"soften", PictureStep::Soften, &ImageProcessor::softenImage},
-    {"rotate", PictureStep::Rotate, &ImageProcessor::rotateImage},
-    {"crop", PictureStep::Crop, nullptr},
-    {"scale", PictureStep::Scale, nullptr},
-    {"fit", PictureStep::Fit, nullptr},
+    {"rotate", PictureStep::Rotate},
+    {"crop", PictureStep::Crop},
+    {"scale", PictureStep::Scale},
+    {"fit", PictureStep::Fit},
 };
 
 const StepName* findStep(const QString& name)
@@ -55,14 +50,6 @@ const StepName* findStep(const QString& name)
         if (name == QLatin1String(step.name))
             return &step;
     return nullptr;
-}
-
-const StepName& stepFor(PictureStep::Kind kind)
-{
-    for (const StepName& step : stepNames)
-        if (step.kind == kind)
-            return step;
-    return stepNames[0];
 }
 
 struct TypeName
@@ -438,8 +425,7 @@ bool makeFolder(const Destination& target, Console& console)
 // Two decimals, the way the window's size read-out shows the engraving.
 double millimetres(int pixels, const QString& pitch)
 {
-    const float size = float(pixels) * pitch.toFloat();
-    return QString::number(size, 'F', 2).toDouble();
+    return QString::number(sizeOnMachineMm(pixels, pitch), 'F', 2).toDouble();
 }
 
 class Converter
@@ -606,16 +592,19 @@ bool parseSteps(const QString& list, QList<PictureStep>* steps, QString* error)
         const QString text = word.trimmed();
         const QRegularExpressionMatch match = sized.match(text);
         const QString name = match.hasMatch() ? match.captured(1) : text;
+        const FilterEntry* filter = filterNamed(name);
         const StepName* step = findStep(name);
-        if (!step) {
-            *error = tr("unknown picture command \"%1\"; the commands are gray, binary, dither, "
-                        "inverse, relief, pulverize, outline, soften, rotate, crop=WxH, "
+        if (!filter && !step) {
+            QStringList filters;
+            for (const FilterEntry& entry : filterTable())
+                filters << QLatin1String(entry.name);
+            *error = tr("unknown picture command \"%1\"; the commands are %2, rotate, crop=WxH, "
                         "scale=WxH and fit=WxH")
-                         .arg(text);
+                         .arg(text, filters.join(QLatin1String(", ")));
             return false;
         }
-        const bool needsSize = !step->filter;
-        PictureStep parsed{step->kind, QSize(), text};
+        const bool needsSize = step && step->kind != PictureStep::Rotate;
+        PictureStep parsed{filter ? PictureStep::Filter : step->kind, QSize(), text, filter};
         if (needsSize) {
             bool wideOk = false;
             bool highOk = false;
@@ -629,7 +618,7 @@ bool parseSteps(const QString& list, QList<PictureStep>* steps, QString* error)
             }
             parsed.size = QSize(width, height);
         } else if (match.hasMatch()) {
-            *error = tr("%1 takes no size").arg(QLatin1String(step->name));
+            *error = tr("%1 takes no size").arg(name);
             return false;
         }
         steps->append(parsed);
@@ -649,8 +638,11 @@ void applyStep(ImageProcessor& processor, const PictureStep& step)
     case PictureStep::Fit:
         processor.scaleIgnoreAspect(step.size.width(), step.size.height());
         break;
-    default:
-        (processor.*stepFor(step.kind).filter)();
+    case PictureStep::Rotate:
+        processor.rotateImage();
+        break;
+    case PictureStep::Filter:
+        (processor.*step.filter->apply)();
         break;
     }
 }

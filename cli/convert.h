@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class ImageProcessor;
+struct FilterEntry;
 
 namespace cli {
 
@@ -16,23 +17,11 @@ class Console;
 // size the window would take from its view area.
 struct PictureStep
 {
-    enum Kind {
-        Gray,
-        Binary,
-        Dither,
-        Inverse,
-        Relief,
-        Pulverize,
-        Outline,
-        Soften,
-        Rotate,
-        Crop,
-        Scale,
-        Fit,
-    };
+    enum Kind { Filter, Rotate, Crop, Scale, Fit };
     Kind kind;
-    QSize size;   // Crop, Scale and Fit
-    QString text; // as written, for messages and the progress bar
+    QSize size;                          // Crop, Scale and Fit
+    QString text;                        // as written, for messages and the progress bar
+    const FilterEntry* filter = nullptr; // Filter
 };
 
 // "gray,dither,crop=620x420": the commands in order. False with a message

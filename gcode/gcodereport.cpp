@@ -1,17 +1,16 @@
 #include "gcode/gcodereport.h"
 
+#include "gcode/machine.h"
+
 #include <QCoreApplication>
 
 #include <limits>
 
 bool engravingOutOfRange(int width, int height, const QString& pitchText)
 {
-    const float pitch = pitchText.toFloat();
-    // volatile keeps each product in single precision whatever the compiler
-    // would otherwise keep in registers.
-    const volatile float across = float(width) * pitch;
-    const volatile float along = float(height) * pitch;
-    return across >= 140.0f || along >= 140.0f;
+    const float range = float(machineRangeMm);
+    return sizeOnMachineMm(width, pitchText) >= range ||
+           sizeOnMachineMm(height, pitchText) >= range;
 }
 
 QString gcodeReport(const QString& path, int travelLength, double processingTime, int width,

@@ -1,6 +1,7 @@
 #ifndef TAVO_PREVIEW_SHEET_H
 #define TAVO_PREVIEW_SHEET_H
 
+#include "gcode/machine.h"
 #include "toolpath/toolpathreader.h"
 
 #include <QImage>
@@ -23,8 +24,8 @@
 class Sheet final : public StrokeSink
 {
 public:
-    // The machine's travel: 140 mm, centred on the origin.
-    static constexpr double rangeMm = 140.0;
+    // The machine's travel, centred on the origin.
+    static constexpr double rangeMm = machineRangeMm;
 
     Sheet(double pixelsPerMm, qint64 maxPixels);
     // The largest scale, in tenths, at which the range alone fits maxPixels.

@@ -1,6 +1,7 @@
 // A G-code file read and drawn: the one path from file to picture and report.
 #include "preview/toolpathdrawing.h"
 
+#include "gcode/machine.h"
 #include "preview/sheet.h"
 
 #include <QCoreApplication>
@@ -70,9 +71,10 @@ QString previewReport(const QString& fileName, const ToolpathReport& report)
         text += tr("Bounds: X %1 to %2 mm, Y %3 to %4 mm, Z %5 to %6 mm\n")
                     .arg(mm(report.minX), mm(report.maxX), mm(report.minY), mm(report.maxY),
                          mm(report.minZ), mm(report.maxZ));
-        text += tr("Size: %1 x %2 mm, %3 the machine's 140 mm range\n")
+        text += tr("Size: %1 x %2 mm, %3 the machine's %4 mm range\n")
                     .arg(mm(report.maxX - report.minX), mm(report.maxY - report.minY),
-                         report.insideRange() ? tr("inside") : tr("beyond"));
+                         report.insideRange() ? tr("inside") : tr("beyond"),
+                         QString::number(machineRangeMm));
     } else {
         text += tr("Bounds: no move\n");
     }

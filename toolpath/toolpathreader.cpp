@@ -1,6 +1,7 @@
 #include "toolpath/toolpathreader.h"
 
 #include "gcode/gcodegenerator.h"
+#include "gcode/machine.h"
 #include "gcode/parameters.h"
 #include "toolpath/linesplitter.h"
 #include "toolpath/scanpool.h"
@@ -79,7 +80,7 @@ struct ToolpathReader::Words
 
 bool ToolpathReport::insideRange() const
 {
-    const double half = 70.0;
+    const double half = machineRangeMm / 2;
     return !hasBounds || (minX >= -half && maxX <= half && minY >= -half && maxY <= half);
 }
 

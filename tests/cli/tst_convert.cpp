@@ -1,5 +1,6 @@
 // tavo convert against the window: the same picture, commands and texts give
-// the same bytes and the same report; and its answers to bad input.
+// the same bytes and the same report. Its answers to bad input are in
+// tst_badinput.
 #include "../app/tavomaintest.h"
 
 #include "cli/convert.h"
@@ -112,8 +113,6 @@ private slots:
     void initTestCase();
     void sameBytesAsTheWindow_data();
     void sameBytesAsTheWindow();
-    void answers_data();
-    void answers();
 
 private:
     QTemporaryDir m_dir;
@@ -170,82 +169,6 @@ void ConvertTest::sameBytesAsTheWindow()
                           windowReport.mid(windowFile.size()));
     // The picture as prepared, not the black and white one Laser Line writes from.
     QCOMPARE(QImage(saved).convertToFormat(QImage::Format_RGB32), prepared);
-}
-
-void ConvertTest::answers_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // {dir}, {a} and {b} are filled in
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");
-    QTest::addColumn<QStringList>("written"); // the files in {dir}/out afterwards
-    const auto row = [](const char* name, const QStringList& arguments, int status, const char* out,
-                        const char* err, const QStringList& written = {}) {
-        QTest::newRow(name) << arguments << status << QString(out) << QString(err) << written;
-    };
-    const auto refused = [&row](const char* name, const QStringList& options, const char* err) {
-        row(name, QStringList{"convert", "{a}"} + options + QStringList{"-o", "{dir}/out/a.gcode"},
-            2, "", err);
-    };
-    refused("unknown option", {"--frobnicate"}, "unknown option --frobnicate");
-    refused("refused parameter, the window's message", {"--power", "0"},
-            "tavo: Invalid Parameters: Laser Power must be within (1 - 100)\n");
-    refused("a parameter of another type", {"--type", "cnc-line", "--power", "50"},
-            "--power does not apply to cnc-line");
-    refused("an unknown picture command", {"--apply", "gray,blur"},
-            "unknown picture command \"blur\"");
-    row("several pictures into one file", {"convert", "{a}", "{b}", "-o", "{dir}/a.png"}, 2, "",
-        "-o must name a folder");
-    row("output over its own picture", {"convert", "{a}", "--save-picture", "{dir}/a.png"}, 2, "",
-        "would overwrite");
-    row("an unreadable picture among several",
-        {"convert", "{a}", "{dir}/missing.png", "{b}", "-o", "{dir}/out"}, 1,
-        "out/b.gcode\nHas been successfully generated!",
-        "tavo: Critical Error: Failed to load {dir}/missing.png, please try again later!",
-        {"a.gcode", "b.gcode"});
-    row("a file that cannot be written", {"convert", "{a}", "-o", "{dir}/a.png/x.gcode"}, 1, "",
-        "Save Gcode: {dir}/a.png/x.gcode cannot be written!");
-    row("JSON records, the failure's too",
-        {"convert", "{a}", "{dir}/missing.png", "--type", "cnc-line", "--pitch", "0.5", "-o",
-         "{dir}/out", "--json"},
-        1,
-        "{\"firmware\":\"marlin\","
-        "\"heightMm\":10,\"input\":\"{a}\",\"outOfRange\":false,\"path\":\"{dir}/out/a.gcode\",*"
-        "\"travelLengthMm\":300,\"widthMm\":15}\n{\"error\":\"Failed to load {dir}/missing.png",
-        "", {"a.gcode"});
-    row("a picture too large writes nothing",
-        {"convert", "{a}", "--apply", "scale=100000x100000", "-o", "{dir}/out/a.gcode"}, 1, "",
-        "too large to hold");
-}
-
-void ConvertTest::answers()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    QFETCH(QStringList, written);
-
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
-    const QString a = dir.filePath(QStringLiteral("a.png")), b = dir.filePath("b.png");
-    QVERIFY(pictures::randomImage(30, 20, 8).save(a) && pictures::randomImage(20, 30, 9).save(b));
-    const auto fill = [&](QString text) {
-        return text.replace("{dir}", dir.path()).replace("{a}", a).replace("{b}", b);
-    };
-    for (QString& argument : arguments)
-        argument = fill(argument);
-
-    const Run run = tavo(arguments);
-    int at = 0; // '*' in out: anything between
-    for (const QString& piece : fill(out).split('*'))
-        QVERIFY2((at = run.out.indexOf(piece, at)) >= 0, qPrintable(run.out));
-    QVERIFY2(run.err.contains(fill(err)), qPrintable(run.err));
-    QCOMPARE(run.status, status);
-    QVERIFY(!run.err.contains('\r')); // no progress bar on a pipe
-    // Nothing half-written, no temporary file left behind.
-    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files), written);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.png", "b.png"}));
 }
 
 QTEST_MAIN(ConvertTest)

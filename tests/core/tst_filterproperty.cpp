@@ -255,7 +255,6 @@ private slots:
     {
         QTest::addColumn<QRgb>("pixel");
         QTest::addColumn<int>("level");
-        QTest::newRow("white") << qRgb(255, 255, 255) << 255;
         QTest::newRow("red") << qRgb(255, 0, 0) << 76;
         QTest::newRow("green") << qRgb(0, 255, 0) << 150;
         QTest::newRow("blue") << qRgb(0, 0, 255) << 28;

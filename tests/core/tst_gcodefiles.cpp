@@ -1,5 +1,6 @@
 #include "gcode/gcodegenerator.h"
 #include "gcode/gcodereport.h"
+#include "gcode/parameters.h"
 #include "pictures.h"
 #include "scripteddialogs.h"
 
@@ -31,15 +32,12 @@ private:
 
 namespace {
 
-const Values names[3] = {{"Laser Beam (mm)", "Laser Power (%)", "Travel Speed (mm/min)",
-                          "Jump Speed (mm/min)", "Start Height (mm)"},
-                         {"Laser Beam (mm)", "Ignored Threshold", "Power Index",
-                          "Travel Speed (mm/min)", "Start Height (mm)"},
-                         {"CNC Precision (mm)", "Sheet Thickness (mm)", "Max Depth (mm)",
-                          "Min Depth (mm)", "Travel Speed (mm/min)"}};
-const Values defaults[3] = {{"0.5", "100", "500", "1000", "20"},
-                            {"0.5", "15", "0.4", "100", "20"},
-                            {"0.5", "100", "40", "1", "500"}};
+// The panel's labels and defaults at a 0.5 mm pitch; the golden files pin their texts.
+Values defaults(int type)
+{
+    const GcodeParameters panel = gcodeParameters(type);
+    return {"0.5", panel.defaults[0], panel.defaults[1], panel.defaults[2], panel.defaults[3]};
+}
 const char* const notice =
     "; TavoAssistant: check the machine's working area before you run this file";
 
@@ -53,7 +51,7 @@ struct Written
 Written write(const QString& path, int type, QImage picture, const Values& values)
 {
     GcodeGenerator generator(&picture);
-    generator.paramNames = names[type];
+    generator.paramNames = gcodeParameters(type).labels;
     generator.paramValues = values;
     if (!generator.generate(type, path))
         return {};
@@ -115,7 +113,7 @@ void TestGcodeFiles::goldenFiles()
     QFETCH(double, time);
 
     ScriptedDialogs dialogs;
-    const Written w = write(m_dir.filePath("golden.gcode"), type, picture, defaults[type]);
+    const Written w = write(m_dir.filePath("golden.gcode"), type, picture, defaults(type));
     QCOMPARE(w.lines, expected.split('\n'));
     QCOMPARE(w.time, time);
     QCOMPARE(w.travel, 4);
@@ -133,7 +131,7 @@ void TestGcodeFiles::fileLines_data()
     using pictures::grayRows;
     // Line 19 is the first move of a laser file, line 23 that of a CNC file.
     QTest::newRow("line, black rows closed at their ends")
-        << 0 << pictures::filled(3, 2, qRgb(0, 0, 0)) << defaults[0]
+        << 0 << pictures::filled(3, 2, qRgb(0, 0, 0)) << defaults(0)
         << "19:G1 X0.75 Y0.50 F1000 | 20:G1 X-0.75 Y0.50 F500 | 21:G1 X-0.25 Y0.00 F1000 | "
            "22:G1 X1.25 Y0.00 F500 | 23:; ****** G-code Postfix ******"
         << 3 * 0.5 / 500 + 3 * 0.5 / 500;
@@ -148,7 +146,7 @@ void TestGcodeFiles::fileLines_data()
         << "15:G1 Z20.0 | 19:G1 X0.75 Y0.25 F0100 | 20:M106 S6 | 22:M106 S178 | 24:M106 S0"
         << 0.5 / 100 + 0.5 / 100;
     QTest::newRow("cnc, under 1 mm is free, 2.9 mm costs 2")
-        << 2 << grayRows({{100, 101, 120}}) << defaults[2]
+        << 2 << grayRows({{100, 101, 120}}) << defaults(2)
         << "24:G1 Z24.7059 | 26:G1 Z24.5529 | 28:G1 Z21.6471" << 15 / 500.0 + 2 / 500.0 + 1 / 500.0;
     QImage sameGray(2, 1, QImage::Format_RGB32); // two colours of gray level 5
     sameGray.setPixel(0, 0, qRgb(0, 10, 0));
@@ -187,12 +185,12 @@ void TestGcodeFiles::wideRowsAndFormats()
             picture.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(100, 100, 100));
     for (int type = 0; type < 3; ++type) {
         const QStringList lines =
-            write(m_dir.filePath("w.gcode"), type, picture, defaults[type]).lines;
+            write(m_dir.filePath("w.gcode"), type, picture, defaults(type)).lines;
         for (QImage::Format format : pictures::decoderFormats()) {
             const QImage given = picture.convertToFormat(format);
-            QCOMPARE(write(m_dir.filePath("f.gcode"), type, given, defaults[type]).lines,
+            QCOMPARE(write(m_dir.filePath("f.gcode"), type, given, defaults(type)).lines,
                      write(m_dir.filePath("g.gcode"), type,
-                           given.convertToFormat(QImage::Format_ARGB32), defaults[type])
+                           given.convertToFormat(QImage::Format_ARGB32), defaults(type))
                          .lines);
         }
         QStringList xs, wanted;

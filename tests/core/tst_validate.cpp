@@ -101,11 +101,9 @@ void TestValidate::validate_data()
            powerIndex);
     addRow("cnc travel with newline", CncLine, {{5, "500\nM84"}}, cncTravel);
 
-    // Other types validate as CNC Line.
+    // Any other type validates as CNC Line.
     QTest::newRow("type -1 refuses laser texts")
         << -1 << defaults[LaserLine] << "Max Depth must be within (1.00 - 150.00)";
-    QTest::newRow("type 7 refuses cnc travel")
-        << 7 << QStringList{"100", "40", "1", "600"} << cncTravel;
 }
 
 void TestValidate::validate()

@@ -1,12 +1,11 @@
-// The G-code reader and the sheet behind `tavo preview`, and the program
-// itself on good and bad files.
+// The G-code reader and the sheet it draws on, behind tavo preview and the
+// window's preview pane; the program itself is run in tst_badinput.
+#include "preview/sheet.h"
+#include "toolpath/toolpathreader.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/parameters.h"
 #include "pictures.h"
-#include "preview/sheet.h"
-#include "toolpath/toolpathreader.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -14,12 +13,18 @@
 
 namespace {
 
-// In pieces as a file is read, so a long line is never held whole.
+// In pieces as a file is read, so a long line is never held whole; pieces of
+// 1 to 4096 bytes cut lines and CR LF anywhere, and must not change a thing.
 ToolpathReport readText(const QByteArray& text, Sheet* sheet = nullptr)
 {
+    static pictures::Random random(7);
     ToolpathReader reader(Machine::Unknown, sheet);
-    for (int at = 0; at < text.size(); at += 4096)
-        reader.feed(text.constData() + at, qMin(4096, text.size() - at));
+    for (int at = 0, size = 0; at < text.size(); at += size) {
+        size = 1 + random.bounded(QList<int>{3, 60, 4096}[random.bounded(3)]);
+        // A copy of its own, so nothing can be read past the piece.
+        const QByteArray piece = text.mid(at, size);
+        reader.feed(piece.constData(), piece.size());
+    }
     reader.finish();
     return reader.report();
 }
@@ -66,21 +71,18 @@ QString summary(const ToolpathReport& r)
 
 } // namespace
 
-class TestPreview : public QObject
+class TestToolpath : public QObject
 {
     Q_OBJECT
 
 private slots:
     void report_data();
     void report();
-    void chunksDoNotMatter();
     void goldenCases();
     void sheetGrows();
-    void program_data();
-    void program();
 };
 
-void TestPreview::report_data()
+void TestToolpath::report_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("summary");
@@ -108,34 +110,12 @@ void TestPreview::report_data()
         "4 lines, 2 moves, on 0, off 2, 0.0333333 min, line 2, line 4");
 }
 
-void TestPreview::report()
+void TestToolpath::report()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, summary);
     QCOMPARE(::summary(readText(text)), summary);
-}
-
-// Pieces of any size, lines and CR LF cut anywhere: the same report and drawing.
-void TestPreview::chunksDoNotMatter()
-{
-    const QByteArray text = goldenFile(LaserLine) + goldenFile(LaserDots) +
-                            "G1 X1.5 Y-2 F300\r\nfoo\nM106 S77\nG1 X-3 Y1.25\nG4 P20\nG1 X0";
-    Sheet whole(20, 1 << 24);
-    const QString expected = summary(readText(text, &whole));
-    pictures::Random random(7);
-    for (int round = 0; round < 10; ++round) {
-        Sheet sheet(20, 1 << 24);
-        ToolpathReader reader(Machine::Unknown, &sheet);
-        for (int at = 0; at < text.size();) {
-            // A copy of its own, so nothing can be read past the piece.
-            const QByteArray piece = text.mid(at, 1 + random.bounded(round < 5 ? 3 : 60));
-            reader.feed(piece.constData(), piece.size());
-            at += piece.size();
-        }
-        reader.finish();
-        QCOMPARE(summary(reader.report()), expected);
-        QCOMPARE(sheet.render(nearest), whole.render(nearest));
-    }
+    QCOMPARE(::summary(readText(text)), summary);
 }
 
 // The golden cases at 10 px/mm: the mean drawn at points in mm (NaN:
@@ -143,7 +123,7 @@ void TestPreview::chunksDoNotMatter()
 // too; a dot's move runs at the power of the dot before it, the first at 2;
 // 0.5 mm strokes lie right of a steep stroke, below a flat one. CNC depths
 // shade from Min Depth to Max Depth; travel at the safe height is not drawn.
-void TestPreview::goldenCases()
+void TestToolpath::goldenCases()
 {
     struct Point
     {
@@ -185,7 +165,7 @@ void TestPreview::goldenCases()
     QCOMPARE(image.pixel(line.imagePixel(70.0, -70.0)), qRgb(0, 0, 255));
 }
 
-void TestPreview::sheetGrows()
+void TestToolpath::sheetGrows()
 {
     // Strokes far outside the range grow the sheet; what was drawn stays.
     Sheet sheet(4, 1 << 24);
@@ -197,62 +177,5 @@ void TestPreview::sheetGrows()
     QCOMPARE(sheet.render(nearest).pixel(sheet.imagePixel(155, -90)), qRgb(205, 205, 205));
 }
 
-void TestPreview::program_data()
-{
-    QTest::addColumn<QByteArray>("file");       // written to {in}
-    QTest::addColumn<QStringList>("arguments"); // after "preview"
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");
-    QTest::addColumn<bool>("picture"); // {dir}/preview.png is written
-    const auto row = [](const char* name, const QByteArray& file, const QStringList& arguments,
-                        int status, const char* out, const char* err, bool picture) {
-        QTest::newRow(name) << file << arguments << status << QString(out) << QString(err)
-                            << picture;
-    };
-    const QStringList toPng{"{in}", "-o", "{dir}/preview.png"};
-    row("golden case", goldenFile(LaserLine), toPng, 0,
-        "Bounds: X -0.50 to 1.00 mm, Y 0.00 to 0.50 mm", "", true);
-    row("garbage lines: their numbers, status 1, still drawn",
-        "G90\nG1 X1 F60\nG1 X1..2\nrubbish\n", toPng, 1, "Unknown commands, skipped: G90 (1)",
-        "line 3: malformed number \"X1..2\"", true);
-    row("too many pixels: nothing written", "M106\nG1 X5000 F60\n",
-        toPng + QStringList{"--px-per-mm", "50"}, 1, "Laser on: 5000.00", "more than", false);
-    row("a missing file", "", {"{dir}/missing.gcode", "-o", "{dir}/preview.png"}, 1, "",
-        "cannot read", false);
-    row("unknown option", "", toPng + QStringList{"--colour"}, 2, "", "unknown option --colour",
-        false);
-    row("not a picture name", "", {"{in}", "-o", "{dir}/preview.txt"}, 2, "", "-o needs", false);
-}
-void TestPreview::program()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    QFETCH(bool, picture);
-
-    QTemporaryDir dir;
-    const QString input = dir.filePath(QStringLiteral("file.gcode"));
-    QFile gcode(input);
-    QVERIFY(gcode.open(QIODevice::WriteOnly) && gcode.write(file) == file.size());
-    gcode.close();
-    for (QString& argument : arguments)
-        argument.replace("{in}", input).replace("{dir}", dir.path());
-
-    QProcess tavo;
-    tavo.start(QStringLiteral(TAVO_EXECUTABLE), QStringList{"preview"} + arguments);
-    QVERIFY(tavo.waitForFinished(120000));
-    const QString printed = tavo.readAllStandardOutput(), errors = tavo.readAllStandardError();
-    QVERIFY2(printed.contains(out), qPrintable(printed));
-    QVERIFY2(errors.contains(err), qPrintable(errors));
-    QCOMPARE(tavo.exitStatus() == QProcess::NormalExit ? tavo.exitCode() : -1, status);
-    // The preview or nothing: no temporary file is left behind either.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).join(' '),
-             QString(picture ? "file.gcode preview.png" : "file.gcode"));
-    QVERIFY(!picture || !QImage(dir.filePath("preview.png")).isNull());
-}
-
-QTEST_GUILESS_MAIN(TestPreview)
-#include "tst_preview.moc"
+QTEST_GUILESS_MAIN(TestToolpath)
+#include "tst_toolpath.moc"
