@@ -40,8 +40,12 @@ void TavoMain::on_btnGcode_clicked()
         imageProcessor->binaryImage();
 
     gcodeGenerator->setImage(imageProcessor->workingImage());
-    if (!gcodeGenerator->generate(gcodeType, path))
-        return; // the writer has told the user; the last report stays
+    const WorkEnd end = runLong(tr("Save Gcode"), tr("Writing %1…").arg(shownName(path)),
+                                [&](ProgressReport& progress) {
+                                    return gcodeGenerator->generate(gcodeType, path, &progress);
+                                });
+    if (end != WorkEnd::Done)
+        return; // a failure the writer has told the user of; the last report stays
 
     const QImage& picture = *imageProcessor->workingImage();
     ui->txtGcode->setPlainText(gcodeReport(path, gcodeGenerator->travelLength(),

@@ -52,8 +52,13 @@ void TavoMain::openImage()
         return;
 
     // A picture that fails to load has been reported already and leaves an
-    // empty workspace; the panels are set up all the same.
-    imageProcessor->loadImage(fileName);
+    // empty workspace; the panels are set up all the same. A cancelled load
+    // leaves everything as it was.
+    const WorkEnd end = runLong(
+        tr("Open Image"), tr("Opening %1…").arg(shownName(fileName)),
+        [&](ProgressReport& progress) { return imageProcessor->loadImage(fileName, &progress); });
+    if (end == WorkEnd::Cancelled)
+        return;
     ui->txtFile->setPlainText(fileName);
     const QImage& picture = *imageProcessor->workingImage();
     ui->lblInfo->setText(
@@ -80,10 +85,13 @@ void TavoMain::on_actionSave_triggered()
 
     if (imageProcessor->workingImage()->isNull())
         return; // nothing to save yet
-    if (imageProcessor->saveImage(fileName))
+    const WorkEnd end = runLong(
+        tr("Save Image"), tr("Saving %1…").arg(shownName(fileName)),
+        [&](ProgressReport& progress) { return imageProcessor->saveImage(fileName, &progress); });
+    if (end == WorkEnd::Done)
         Dialogs::instance().information(tr("Save Image"),
                                         fileName + tr(" has been successfully saved!"));
-    else
+    else if (end == WorkEnd::Failed)
         Dialogs::instance().critical(tr("Save Image"), fileName + tr(" cannot be saved!"));
 }
 

@@ -16,6 +16,8 @@ public:
                             const QString& filter) override;
     QString getSaveFileName(const QString& caption, const QString& dir,
                             const QString& filter) override;
+    // A modal QProgressDialog that appears after half a second of work.
+    std::unique_ptr<ProgressDialog> progress(const QString& title, const QString& label) override;
 };
 
 #endif

@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QMenuBar>
 
 TavoMain::TavoMain(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TavoMain>()),
@@ -56,6 +57,11 @@ bool TavoMain::eventFilter(QObject* watched, QEvent* event)
 
 void TavoMain::closeEvent(QCloseEvent* event)
 {
+    // Long work is stopped with its own Cancel; the window waits for it.
+    if (longWorkRunning()) {
+        event->ignore();
+        return;
+    }
     const Dialogs::Button answer =
         Dialogs::instance().question(tr("Exit"), tr("Are you sure to exit TavoAssistant?"),
                                      Dialogs::Yes | Dialogs::Cancel, Dialogs::NoButton);
@@ -68,4 +74,10 @@ void TavoMain::closeEvent(QCloseEvent* event)
 void TavoMain::on_actionExit_triggered()
 {
     close();
+}
+
+WorkEnd TavoMain::runLong(const QString& title, const QString& label,
+                          const std::function<bool(ProgressReport&)>& work)
+{
+    return runLongWork(title, label, {centralWidget(), menuBar()}, work);
 }

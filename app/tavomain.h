@@ -2,10 +2,12 @@
 #define TAVO_APP_TAVOMAIN_H
 
 #include "gcode/firmware.h"
+#include "longwork.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class GcodeGenerator;
@@ -96,6 +98,9 @@ private:
     void previewGcodeFile();
     // Shows the file in the preview dock, or tells the user why it cannot.
     bool showPreview(const QString& path);
+    // Long work off the window thread with the picture commands disabled.
+    WorkEnd runLong(const QString& title, const QString& label,
+                    const std::function<bool(ProgressReport&)>& work);
 
     // Read-only access for the window tests.
     friend class TavoMainTest;

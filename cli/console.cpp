@@ -114,6 +114,7 @@ void Progress::step(int done, const QString& label)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_done = done;
+        m_within = 0.0;
         m_label = label;
     }
     m_wake.notify_one();
@@ -140,16 +141,25 @@ void Progress::run()
         m_wake.wait_for(guard, std::chrono::milliseconds(250));
         if (m_stop || m_clock.elapsed() < m_delayMs)
             continue;
-        const QString line = barLine(m_done, m_total, m_label, m_clock.elapsed());
+        const QString line = barLine(m_done, m_total, m_label, m_clock.elapsed(), 30, m_within);
         guard.unlock();
         m_console.showStatus(line);
         guard.lock();
     }
 }
 
-QString Progress::barLine(int done, int total, const QString& label, qint64 elapsedMs, int width)
+bool Progress::report(double fraction)
 {
-    const int filled = total > 0 ? int(qint64(width) * qBound(0, done, total) / total) : 0;
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_within = qBound(0.0, fraction, 1.0);
+    return true;
+}
+
+QString Progress::barLine(int done, int total, const QString& label, qint64 elapsedMs, int width,
+                          double within)
+{
+    const qint64 units = qint64(width) * qBound(0, done, total) + qint64(width * within);
+    const int filled = total > 0 ? int(qMin<qint64>(width, units / total)) : 0;
     const QString bar =
         QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('.'));
     const QString head =

@@ -2,6 +2,7 @@
 #define TAVO_CLI_CONSOLE_H
 
 #include "dialogs/dialogs.h"
+#include "dialogs/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -88,8 +89,9 @@ private:
 // A progress bar on standard error for work that takes a while: it appears
 // only when standard error is a terminal and the work has run longer than
 // the delay, and it is redrawn by a thread of its own, so a single long step
-// still shows the clock running.
-class Progress
+// still shows the clock running. A step that reports through stepReport()
+// fills the bar within its share as it goes.
+class Progress final : public ProgressReport
 {
 public:
     Progress(Console& console, bool enabled, int delayMs = 700);
@@ -101,10 +103,17 @@ public:
     // Step `done` of the total begins; label says what is being done.
     void step(int done, const QString& label);
     void finish();
+    // Where the current step reports how far it has got; null when no bar
+    // is drawn, so the work runs as it does without one.
+    ProgressReport* stepReport() { return m_enabled ? this : nullptr; }
 
-    // The bar as drawn for the given state; exposed for the tests.
+    // The bar as drawn for the given state, `within` the share done of step
+    // `done`; exposed for the tests.
     static QString barLine(int done, int total, const QString& label, qint64 elapsedMs,
-                           int width = 30);
+                           int width = 30, double within = 0.0);
+
+protected:
+    bool report(double fraction) override;
 
 private:
     void run();
@@ -118,6 +127,7 @@ private:
     QElapsedTimer m_clock;
     int m_total = 0;
     int m_done = 0;
+    double m_within = 0.0;
     QString m_label;
     bool m_stop = false;
 };

@@ -486,7 +486,7 @@ private:
             processor.setManualThreshold(true);
             processor.setThreshold(*m_settings.threshold);
         }
-        if (!processor.loadImage(picture))
+        if (!processor.loadImage(picture, m_progress.stepReport()))
             return false; // reported by the workspace
 
         if (m_settings.zoom) {
@@ -525,7 +525,7 @@ private:
     {
         const QString file = m_settings.picture.fileFor(picture);
         progress(picture, tr("saving %1").arg(QFileInfo(file).fileName()));
-        if (!processor.saveImage(file)) {
+        if (!processor.saveImage(file, m_progress.stepReport())) {
             Dialogs::instance().critical(tr("Save Image"), file + tr(" cannot be saved!"));
             return false;
         }
@@ -554,7 +554,7 @@ private:
         if (m_settings.type == LaserLine)
             processor.binaryImage();
         generator.setImage(processor.workingImage());
-        if (!generator.generate(m_settings.type, file))
+        if (!generator.generate(m_settings.type, file, m_progress.stepReport()))
             return false; // the writer has said why
 
         const QImage& image = *processor.workingImage();

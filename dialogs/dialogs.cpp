@@ -32,12 +32,26 @@ public:
     }
 };
 
+class SilentProgress final : public ProgressDialog
+{
+public:
+    void update(double) override {}
+    bool canceled() const override { return false; }
+};
+
 LoggingDialogs fallbackDialogs;
 Dialogs* installedDialogs = nullptr;
 
 } // namespace
 
+ProgressDialog::~ProgressDialog() = default;
+
 Dialogs::~Dialogs() = default;
+
+std::unique_ptr<ProgressDialog> Dialogs::progress(const QString&, const QString&)
+{
+    return std::make_unique<SilentProgress>();
+}
 
 Dialogs& Dialogs::instance()
 {

@@ -3,6 +3,19 @@
 
 #include <QString>
 
+#include <memory>
+
+// The window's view of long work: told how far it has got, it says whether
+// the user asked to stop. Used on the window thread only.
+class ProgressDialog
+{
+public:
+    virtual ~ProgressDialog();
+    // fraction runs from 0 to 1; a negative one means "not known".
+    virtual void update(double fraction) = 0;
+    virtual bool canceled() const = 0;
+};
+
 // The one seam through which the program talks to the user in modal boxes.
 //
 // The core (imaging/, gcode/) cannot link QtWidgets, yet a picture that fails
@@ -37,6 +50,10 @@ public:
                                     const QString& filter) = 0;
     virtual QString getSaveFileName(const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
+    // A progress dialog for long work, titled title and saying label; it
+    // shows itself only when the work lasts a while. The default shows
+    // nothing and never cancels.
+    virtual std::unique_ptr<ProgressDialog> progress(const QString& title, const QString& label);
 
     // The installed implementation; never null. Until something is installed,
     // a fallback writes messages to the log and cancels every question.

@@ -23,9 +23,9 @@ bool GcodeGenerator::generateCncLine(const QString& fileName)
 {
     // This writer has always worded its message so; the window relies on it.
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be writed!");
-    OutputFile file(fileName);
+    OutputFile file(fileName, "\r\n", m_progress);
     if (!file.open())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
 
     const double safeHeight = paramValues[1].toDouble() + 2.0;
     const double topHeight = safeHeight + 10.0;
@@ -68,7 +68,7 @@ bool GcodeGenerator::generateCncLine(const QString& fileName)
     double time = m_processingTime;
     double previousDepth = maxDepth;
     SerpentineRows rows(picture, 127);
-    for (int r = 0; r < height && file.ok(); ++r) {
+    for (int r = 0; r < height && file.proceed(r, height); ++r) {
         rows.load(r);
         const unsigned char* grays = rows.grays();
         int previous = 255;
@@ -107,7 +107,7 @@ bool GcodeGenerator::generateCncLine(const QString& fileName)
     file.line("M84");
     file.line("G1 F2000");
     if (!file.commit())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
     m_processingTime = time + m_travelLength / speed;
     return true;
 }

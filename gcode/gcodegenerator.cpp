@@ -15,10 +15,18 @@ void GcodeGenerator::setImage(QImage* image)
         m_image = image;
 }
 
-bool GcodeGenerator::generate(int type, const QString& fileName)
+bool GcodeGenerator::generate(int type, const QString& fileName, ProgressReport* progress)
 {
     if (!m_image)
         return false;
+    m_progress = progress;
+    const bool written = write(type, fileName);
+    m_progress = nullptr;
+    return written;
+}
+
+bool GcodeGenerator::write(int type, const QString& fileName)
+{
     m_precision = paramValues[0].toDouble();
     // One pass along every row; the same for every type and every content.
     const double pixels = double(qint64(m_image->width()) * m_image->height());
@@ -47,7 +55,7 @@ QString GcodeGenerator::formatPosition(int row, int column) const
 
 bool GcodeGenerator::generateGrbl(int type, const QString& fileName)
 {
-    const gcode::GrblJob job{m_image, m_precision, paramNames, paramValues, firmware};
+    const gcode::GrblJob job{m_image, m_precision, paramNames, paramValues, firmware, m_progress};
     double minutes = 0.0;
     bool written = false;
     switch (type) {

@@ -8,6 +8,8 @@
 
 #include <array>
 
+class ProgressReport;
+
 // The G-code types; any other value (the window starts with -1) is CNC Line.
 enum GcodeType : int {
     LaserLine = 0,
@@ -40,8 +42,10 @@ public:
     bool validate(int type) const;
 
     // Sets precision, travel length and processing time, then writes the file
-    // with the type's writer. False, silently, without a picture.
-    bool generate(int type, const QString& fileName);
+    // with the type's writer. False, silently, without a picture. Progress
+    // is reported row by row; a stop asked through it leaves no file, shows
+    // nothing and gives false.
+    bool generate(int type, const QString& fileName, ProgressReport* progress = nullptr);
     // "X<x> Y<y>": the machine position of the pixel corner (row, column),
     // the picture centred on the origin, two decimals.
     QString formatPosition(int row, int column) const;
@@ -61,9 +65,11 @@ public:
     std::array<QString, 5> paramValues;
 
 private:
+    bool write(int type, const QString& fileName);
     bool generateGrbl(int type, const QString& fileName);
 
     QImage* m_image = nullptr;
+    ProgressReport* m_progress = nullptr;
     double m_precision = 0.0;
     int m_travelLength = 0;
     double m_processingTime = 0.0;

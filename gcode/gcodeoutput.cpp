@@ -18,8 +18,9 @@ constexpr std::size_t BufferBytes = std::size_t(1) << 20;
 
 } // namespace
 
-OutputFile::OutputFile(const QString& fileName, const char* lineEnd)
-    : m_file(fileName), m_lineEnd(lineEnd), m_lineEndBytes(std::strlen(lineEnd))
+OutputFile::OutputFile(const QString& fileName, const char* lineEnd, ProgressReport* progress)
+    : m_file(fileName), m_lineEnd(lineEnd), m_lineEndBytes(std::strlen(lineEnd)),
+      m_progress(progress)
 {
 }
 
@@ -61,7 +62,7 @@ void OutputFile::flush()
 bool OutputFile::commit()
 {
     flush();
-    if (m_failed) {
+    if (m_failed || cancelled()) {
         m_file.cancelWriting();
         m_file.commit(); // removes the temporary file
         return false;
@@ -172,8 +173,10 @@ void writePrefix(OutputFile& file, const char* title, const char* type,
         file.line("; " + names[k].toUtf8() + ": " + values[k].toUtf8());
 }
 
-bool reportWriteFailure(const QString& fileName, const char* suffix)
+bool reportWriteFailure(const OutputFile& file, const QString& fileName, const char* suffix)
 {
+    if (file.cancelled())
+        return false;
     Dialogs::instance().critical(QCoreApplication::translate("TavoMain", "Save Gcode"),
                                  fileName + QCoreApplication::translate("TavoMain", suffix));
     return false;

@@ -4,8 +4,10 @@
 // The pieces the three G-code writers share: the streaming file, the tables of
 // texts formatted once per file, the machine coordinates and the prefix.
 
+#include "dialogs/progress.h"
 #include <QByteArray>
 #include <QImage>
+
 #include <QSaveFile>
 #include <QString>
 
@@ -19,12 +21,16 @@ namespace gcode {
 // large chunks through QSaveFile. Every write and the final commit are
 // checked; after a failure nothing more is written, and a file that was not
 // committed is removed, so an older file of the same name stays as it was.
+//
+// With a progress report, row loops ask proceed() before each row; a stop
+// asked there ends the loop and makes the commit remove the file.
 class OutputFile
 {
 public:
     // lineEnd: CR LF for Marlin files, LF for GRBL, whose senders would
     // answer the CR of a CR LF as an empty line of its own.
-    explicit OutputFile(const QString& fileName, const char* lineEnd = "\r\n");
+    explicit OutputFile(const QString& fileName, const char* lineEnd = "\r\n",
+                        ProgressReport* progress = nullptr);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -44,6 +50,9 @@ public:
     void advance(const char* end) { m_used = std::size_t(end - m_buffer.data()); }
 
     bool ok() const { return !m_failed; }
+    // ok(), and no stop asked while row of rows is about to be written.
+    bool proceed(int row, int rows) { return ok() && proceedAt(m_progress, row, rows); }
+    bool cancelled() const { return m_progress && m_progress->stopped(); }
     // Writes what is buffered and replaces the file; false when any write
     // failed or the commit did, and then no file is left behind.
     bool commit();
@@ -58,6 +67,7 @@ private:
     bool m_failed = false;
     const char* m_lineEnd;
     std::size_t m_lineEndBytes;
+    ProgressReport* m_progress;
 };
 
 // Texts indexed by a small number (a column, a row, a gray level), each in a
@@ -197,8 +207,9 @@ void writeLaserSetup(OutputFile& file, const char* feed, const QString& startHei
 void writePrefix(OutputFile& file, const char* title, const char* type,
                  const std::array<QString, 5>& names, const std::array<QString, 5>& values);
 
-// The writer's message when its file cannot be written; returns false.
-bool reportWriteFailure(const QString& fileName, const char* suffix);
+// The writer's message when its file cannot be written, none when it was
+// cancelled; returns false.
+bool reportWriteFailure(const OutputFile& file, const QString& fileName, const char* suffix);
 
 } // namespace gcode
 

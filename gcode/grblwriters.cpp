@@ -252,9 +252,9 @@ bool writeLaser(const GrblJob& job, const QString& fileName, const char* type,
                 const LaserPlan& plan, double* minutes)
 {
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
-    OutputFile file(fileName, "\n");
+    OutputFile file(fileName, "\n", job.progress);
     if (!file.open())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
 
     const FirmwareSettings& settings = job.settings;
     writeGrblPrefix(file, job, "; <Tavo Laser Engraving>", type, settings.overscan);
@@ -268,7 +268,7 @@ bool writeLaser(const GrblJob& job, const QString& fileName, const char* type,
     LaserRows rows(file, shown, plan);
     std::vector<unsigned char> grays(std::size_t(picture.width()));
     int scanned = 0;
-    for (int r = 0; r < picture.height() && file.ok(); ++r) {
+    for (int r = 0; r < picture.height() && file.proceed(r, picture.height()); ++r) {
         loadGrays(picture, r, grays);
         // Alternate among the rows actually engraved, so the head always
         // turns back at the end it reached.
@@ -279,7 +279,7 @@ bool writeLaser(const GrblJob& job, const QString& fileName, const char* type,
     file.line("; ****** G-code Postfix ******");
     file.line("M5");
     if (!file.commit())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
     *minutes = rows.minutes();
     return true;
 }
@@ -437,9 +437,9 @@ void CncRows::write(const std::vector<unsigned char>& grays, int row, bool forwa
 bool writeGrblCncLine(const GrblJob& job, const QString& fileName, double* minutes)
 {
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be writed!");
-    OutputFile file(fileName, "\n");
+    OutputFile file(fileName, "\n", job.progress);
     if (!file.open())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
 
     const double safeHeight = job.values[1].toDouble() + 2.0;
     const double topHeight = safeHeight + 10.0;
@@ -467,7 +467,7 @@ bool writeGrblCncLine(const GrblJob& job, const QString& fileName, double* minut
     rows.addMinutes(topHeight - safeHeight);
     std::vector<unsigned char> grays(std::size_t(picture.width()));
     const bool oneWay = job.settings.oneWay;
-    for (int r = 0; r < picture.height() && file.ok(); ++r) {
+    for (int r = 0; r < picture.height() && file.proceed(r, picture.height()); ++r) {
         loadGrays(picture, r, grays);
         rows.write(grays, r, oneWay || r % 2 == 0, oneWay || r == 0);
     }
@@ -476,7 +476,7 @@ bool writeGrblCncLine(const GrblJob& job, const QString& fileName, double* minut
     file.line("; ****** G-code Postfix ******");
     file.line("M5");
     if (!file.commit())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
     *minutes = rows.minutes() + 15.0 / 60.0;
     return true;
 }

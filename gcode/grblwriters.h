@@ -14,6 +14,8 @@
 
 #include <array>
 
+class ProgressReport;
+
 namespace gcode {
 
 struct GrblJob
@@ -23,6 +25,7 @@ struct GrblJob
     std::array<QString, 5> names;
     std::array<QString, 5> values;
     FirmwareSettings settings;
+    ProgressReport* progress = nullptr; // asked before each row, see OutputFile
 };
 
 // Each writes the file and gives the minutes the moves and dwells take at

@@ -13,9 +13,9 @@ using namespace gcode;
 bool GcodeGenerator::generateLaserDots(const QString& fileName)
 {
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
-    OutputFile file(fileName);
+    OutputFile file(fileName, "\r\n", m_progress);
     if (!file.open())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
 
     writePrefix(file, "; <Tavo Laser Engraving>", "; Dots Laser", paramNames, paramValues);
     writeLaserSetup(file, "G1 F1000", paramValues[4], "G4 P10000", "2");
@@ -44,7 +44,7 @@ bool GcodeGenerator::generateLaserDots(const QString& fileName)
 
     double time = m_processingTime;
     SerpentineRows rows(picture, 127);
-    for (int r = 0; r < height && file.ok(); ++r) {
+    for (int r = 0; r < height && file.proceed(r, height); ++r) {
         rows.load(r);
         const unsigned char* grays = rows.grays();
         int last = rows.column(0);
@@ -70,7 +70,7 @@ bool GcodeGenerator::generateLaserDots(const QString& fileName)
     file.line("M84");
     file.line("G1 F2000");
     if (!file.commit())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
     m_processingTime = time;
     return true;
 }

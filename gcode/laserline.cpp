@@ -48,9 +48,9 @@ inline void classify(const unsigned char* grays, std::uint64_t& dark, std::uint6
 bool GcodeGenerator::generateLaserLine(const QString& fileName)
 {
     const char* failure = QT_TRANSLATE_NOOP("TavoMain", " cannot be written!");
-    OutputFile file(fileName);
+    OutputFile file(fileName, "\r\n", m_progress);
     if (!file.open())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
 
     const QByteArray travelText = paramValues[2].toUtf8();
     const QByteArray jumpText = paramValues[3].toUtf8();
@@ -81,7 +81,7 @@ bool GcodeGenerator::generateLaserLine(const QString& fileName)
     // lay just past it; otherwise the machine would take the next row's first
     // jump from the run's start with the laser on.
     SerpentineRows rows(picture, 255);
-    for (int r = 0; r < height && file.ok(); ++r) {
+    for (int r = 0; r < height && file.proceed(r, height); ++r) {
         rows.load(r);
         const unsigned char* grays = rows.grays();
         int last = rows.column(0);
@@ -124,7 +124,7 @@ bool GcodeGenerator::generateLaserLine(const QString& fileName)
     file.line("M84");
     file.line("G1 F2000");
     if (!file.commit())
-        return reportWriteFailure(fileName, failure);
+        return reportWriteFailure(file, fileName, failure);
     m_processingTime = time;
     return true;
 }

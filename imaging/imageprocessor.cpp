@@ -1,6 +1,7 @@
 #include "imaging/imageprocessor.h"
 
 #include "dialogs/dialogs.h"
+#include "dialogs/progress.h"
 #include "files/localfiles.h"
 #include "imaging/picturefile.h"
 #include "imaging/pixelbuffer.h"
@@ -64,10 +65,12 @@ ImageProcessor::ImageProcessor() = default;
 
 ImageProcessor::~ImageProcessor() = default;
 
-bool ImageProcessor::loadImage(const QString& fileName)
+bool ImageProcessor::loadImage(const QString& fileName, ProgressReport* progress)
 {
     QString why;
-    const QImage picture = readPictureFile(fileNameBytes(fileName), &why);
+    const QImage picture = readPictureFile(fileNameBytes(fileName), &why, progress);
+    if (progress && progress->stopped())
+        return false;
     m_refusedSize = QSize();
     if (picture.isNull()) {
         QString text = QCoreApplication::translate("TavoMain", "Failed to load ") +
@@ -86,7 +89,7 @@ bool ImageProcessor::loadImage(const QString& fileName)
     return true;
 }
 
-bool ImageProcessor::saveImage(const QString& fileName) const
+bool ImageProcessor::saveImage(const QString& fileName, ProgressReport* progress) const
 {
     if (m_workingImage.isNull())
         return false;
@@ -95,9 +98,17 @@ bool ImageProcessor::saveImage(const QString& fileName) const
         return false;
     const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
     if (format == "png")
-        return png::write(m_workingImage, &file) && file.commit();
-    QImageWriter writer(&file, format);
-    return writer.write(m_workingImage) && file.commit();
+        return png::write(m_workingImage, &file, progress) && file.commit();
+    // Only a BMP's size is known beforehand: three bytes a pixel, rows padded.
+    const qint64 expected =
+        format == "bmp" ? (qint64(m_workingImage.width()) * 3 + 3) / 4 * 4 * m_workingImage.height()
+                        : 0;
+    ProgressDevice counted(&file, expected, progress);
+    if (progress && !counted.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    QImageWriter writer(progress ? static_cast<QIODevice*>(&counted) : &file, format);
+    // An uncommitted file is removed, and an older one stays as it was.
+    return writer.write(m_workingImage) && !(progress && progress->stopped()) && file.commit();
 }
 
 void ImageProcessor::adoptImage(const QImage& image)

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+class ProgressReport;
+
 // The picture workspace: the working image that every command changes, the
 // source image as loaded (the starting point of Reset and zoom), and the
 // threshold used by Binary and Outline.
@@ -35,14 +37,16 @@ public:
     // Loads the file into both pictures. On failure shows "Critical Error"
     // through the dialog seam, leaves both pictures null and returns false.
     // The name may carry bytes that are not valid text (see localfiles.h).
-    bool loadImage(const QString& fileName);
+    // A load stopped through progress changes nothing and shows nothing.
+    bool loadImage(const QString& fileName, ProgressReport* progress = nullptr);
     // Starts a workspace from a picture already in memory (converted like a
     // loaded file); used by the command-line front end and the tests.
     void adoptImage(const QImage& image);
     // Writes the working image in the format of the name's suffix, through a
     // temporary file: a failed save leaves no broken picture behind and keeps
-    // an older file of that name. False without a picture or on any failure.
-    bool saveImage(const QString& fileName) const;
+    // an older file of that name. False without a picture or on any failure,
+    // and when a stop was asked through progress.
+    bool saveImage(const QString& fileName, ProgressReport* progress = nullptr) const;
 
     void resetImage();
     // Forgets the source picture: the working picture then owns its pixels

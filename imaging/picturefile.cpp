@@ -1,5 +1,6 @@
 #include "imaging/picturefile.h"
 
+#include "dialogs/progress.h"
 #include "imaging/imageprocessor.h"
 #include "imaging/pixelbuffer.h"
 
@@ -79,14 +80,17 @@ QString pictureSizeProblem(const QSize& size, qint64 memoryBytes)
     return QString();
 }
 
-QImage readPictureFile(const QByteArray& path, QString* why)
+QImage readPictureFile(const QByteArray& path, QString* why, ProgressReport* progress)
 {
     QFile file;
     qint64 fileBytes = 0;
     if (!openRegularFile(path, &file, &fileBytes))
         return QImage();
     const QByteArray header = file.peek(64);
-    QImageReader reader(&file);
+    ProgressDevice counted(&file, fileBytes, progress);
+    if (progress && !counted.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return QImage();
+    QImageReader reader(progress ? static_cast<QIODevice*>(&counted) : &file);
     reader.setDecideFormatFromContent(true);
     const QSize claimed = reader.size();
     if (claimed.isValid()) {
@@ -110,7 +114,7 @@ QImage readPictureFile(const QByteArray& path, QString* why)
         picture = newPicture(claimed.width(), claimed.height(), reader.imageFormat());
         picture.fill(0);
     }
-    if (!reader.read(&picture))
+    if (!reader.read(&picture) || (progress && !progress->proceed(1.0)))
         return QImage();
     return ImageProcessor::toWorkingFormat(picture);
 }

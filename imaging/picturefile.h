@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+class ProgressReport;
+
 // The memory of this computer, in bytes; 0 when the system does not say.
 qint64 physicalMemory();
 
@@ -21,7 +23,8 @@ QString pictureSizeProblem(const QSize& size, qint64 memoryBytes = physicalMemor
 // Anything but a regular file is refused before it is read, and so is a size
 // the file cannot hold or the workspace cannot take on, before any memory is
 // spent on it. Null on failure; *why then says why when it is more than an
-// unreadable file.
-QImage readPictureFile(const QByteArray& path, QString* why);
+// unreadable file. With a progress report, the share of the file decoded so
+// far is reported, and a stop asked gives a null picture.
+QImage readPictureFile(const QByteArray& path, QString* why, ProgressReport* progress = nullptr);
 
 #endif

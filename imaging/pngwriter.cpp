@@ -1,5 +1,6 @@
 #include "imaging/pngwriter.h"
 
+#include "dialogs/progress.h"
 #include "imaging/pixelrows.h"
 
 #include <QIODevice>
@@ -242,7 +243,8 @@ void deflateBatch(const QImage& image, const Layout& layout, std::vector<Band>& 
         helper.join();
 }
 
-bool writeImageData(QIODevice* device, const QImage& image, const Layout& layout)
+bool writeImageData(QIODevice* device, const QImage& image, const Layout& layout,
+                    ProgressReport* progress)
 {
     const int height = image.height();
     const int bandRows =
@@ -256,6 +258,8 @@ bool writeImageData(QIODevice* device, const QImage& image, const Layout& layout
     uLong adler = 1;
     std::vector<Band> batch;
     for (int top = 0; top < height;) {
+        if (progress && !progress->proceed(double(top) / height))
+            return false;
         batch.clear();
         for (int i = 0; i < threads && top < height; ++i, top += bandRows) {
             Band band;
@@ -271,6 +275,8 @@ bool writeImageData(QIODevice* device, const QImage& image, const Layout& layout
             adler = adler32_combine(adler, band.adler, z_off_t(band.filteredBytes));
         }
     }
+    if (progress && !progress->proceed(1.0))
+        return false;
     uchar check[4];
     qToBigEndian<quint32>(quint32(adler), check);
     return writeChunk(device, "IDAT", check, 4) && writeChunk(device, "IEND", nullptr, 0);
@@ -302,14 +308,14 @@ Kind kindOf(const QImage& source)
     return !gray ? Kind::Rgb : (mono ? Kind::Mono : Kind::Gray);
 }
 
-bool write(const QImage& source, QIODevice* device)
+bool write(const QImage& source, QIODevice* device, ProgressReport* progress)
 {
     const QImage image = workingPixels(source);
     if (image.isNull() || !device)
         return false;
     const Layout layout = layoutOf(kindOf(image), image.width());
     return writeHeader(device, layout, image.height()) && writeResolution(device, image) &&
-           writeImageData(device, image, layout);
+           writeImageData(device, image, layout, progress);
 }
 
 } // namespace png

@@ -3,6 +3,7 @@
 
 #include <QImage>
 
+class ProgressReport;
 class QIODevice;
 
 // The PNG writer of the workspace, several times faster than Qt's own.
@@ -21,9 +22,11 @@ enum class Kind { Mono, Gray, Rgb, Rgba };
 // Format_ARGB32; other formats are taken as converted to those).
 Kind kindOf(const QImage& image);
 
-// Writes the picture to device. False for a null picture or when a write
-// fails; the device may then hold part of a file.
-bool write(const QImage& image, QIODevice* device);
+// Writes the picture to device. False for a null picture, when a write
+// fails or when a stop is asked through progress (reported before the first
+// band and after each batch of bands); the device may then hold part of a
+// file.
+bool write(const QImage& image, QIODevice* device, ProgressReport* progress = nullptr);
 
 } // namespace png
 

@@ -12,6 +12,8 @@ void ScriptedDialogs::clear()
     m_prompts.clear();
     m_answers.clear();
     m_fileNames.clear();
+    m_cancelAt.clear();
+    m_progressLabels.clear();
     m_unexpected = 0;
 }
 
@@ -66,4 +68,27 @@ QString ScriptedDialogs::nextFileName()
         return QString();
     }
     return m_fileNames.dequeue();
+}
+
+namespace {
+
+class ScriptedProgress final : public ProgressDialog
+{
+public:
+    explicit ScriptedProgress(double cancelAt) : m_cancelAt(cancelAt) {}
+    void update(double fraction) override { m_canceled |= fraction >= m_cancelAt; }
+    bool canceled() const override { return m_canceled; }
+
+private:
+    double m_cancelAt;
+    bool m_canceled = false;
+};
+
+} // namespace
+
+std::unique_ptr<ProgressDialog> ScriptedDialogs::progress(const QString& title,
+                                                          const QString& label)
+{
+    m_progressLabels.append(title + QLatin1String(": ") + label);
+    return std::make_unique<ScriptedProgress>(m_cancelAt.isEmpty() ? 2.0 : m_cancelAt.dequeue());
 }

@@ -34,6 +34,11 @@ public:
     // (or an empty file name) and counts as unexpected.
     void answerQuestion(Button answer) { m_answers.enqueue(answer); }
     void answerFileName(const QString& fileName) { m_fileNames.enqueue(fileName); }
+    // The next progress dialog asks to stop once told of this fraction (the
+    // progress hook); one with nothing queued never does. Progress dialogs
+    // are not prompts: their labels are kept apart.
+    void cancelProgressAt(double fraction) { m_cancelAt.enqueue(fraction); }
+    const QStringList& progressLabels() const { return m_progressLabels; }
 
     const QList<Prompt>& prompts() const { return m_prompts; }
     // One line per prompt, "<kind> <title>: <text>", so that a whole exchange
@@ -41,7 +46,7 @@ public:
     QStringList log() const;
     int unexpectedPrompts() const { return m_unexpected; }
     // Queued answers nobody asked for: a prompt that should have appeared did not.
-    int unusedAnswers() const { return m_answers.size() + m_fileNames.size(); }
+    int unusedAnswers() const { return m_answers.size() + m_fileNames.size() + m_cancelAt.size(); }
     void clear();
 
     void critical(const QString& title, const QString& text) override;
@@ -52,6 +57,7 @@ public:
                             const QString& filter) override;
     QString getSaveFileName(const QString& caption, const QString& dir,
                             const QString& filter) override;
+    std::unique_ptr<ProgressDialog> progress(const QString& title, const QString& label) override;
 
 private:
     QString nextFileName();
@@ -59,6 +65,8 @@ private:
     QList<Prompt> m_prompts;
     QQueue<Button> m_answers;
     QQueue<QString> m_fileNames;
+    QQueue<double> m_cancelAt;
+    QStringList m_progressLabels;
     int m_unexpected = 0;
     Dialogs* m_previous;
 };
