@@ -82,8 +82,6 @@ void GcodeCommandTest::nothingWritten_data()
                                            << "";
     QTest::newRow("Laser Line, a folder") << int(LaserLine) << QStringList() << "folder.gcode"
                                           << "Save Gcode: %1 cannot be written!";
-    QTest::newRow("CNC Line, a folder") << int(CncLine) << QStringList() << "folder.gcode"
-                                        << "Save Gcode: %1 cannot be writed!";
 }
 
 // A refusal shows only its message, no file dialog. Nothing is written or
