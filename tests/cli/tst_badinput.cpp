@@ -87,6 +87,16 @@ void TestBadInput::refusedOrReported_data()
     row("an output name that is not UTF-8",
         "$T convert a.png -o \"$(printf 'out/caf\\351.gcode')\"", 2,
         "caf\\xE9.gcode cannot be written under that name", "[]");
+    row("GRBL settings name the value",
+        "for o in s-max=0 s-max=nan s-max=1e9 overscan=-1 overscan=51; do $T convert s.png "
+        "--firmware=grbl --$o -o out/a.gcode 2>&1; done; $T convert s.png --firmware=x -o x.gcode "
+        "2>&1",
+        2, "",
+        "(1 - 100000), not \"0\"*not \"nan\"*not \"1e9\"*(0 - 50) mm, not \"-1\"*"
+        "not \"51\"*marlin or grbl, not \"x\"*[]");
+    row("GRBL settings for a Marlin file",
+        "for o in --s-max=500 --one-way; do $T convert s.png $o -o out/a.gcode 2>&1; done", 2, "",
+        "--s-max 500 applies to GRBL files only: add --firmware grbl*--one-way applies*[]");
     row("a size names the value", "$T convert a.png --apply crop=0x5 -o x.gcode", 2,
         "as in crop=620x420, not \"0x5\"");
     row("preview: bounds, the picture and nothing else",
