@@ -4,7 +4,6 @@
 
 #include "pictures.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -72,18 +71,10 @@ void GcodeCommandTest::nothingWritten_data()
     const QString none;
     QTest::newRow("Laser Line power") << int(LaserLine) << QStringList{"0"} << none
                                       << "Invalid Parameters: Laser Power must be within (1 - 100)";
-    QTest::newRow("Laser Dots power index")
-        << int(LaserDots) << QStringList{none, "0.09"} << none
-        << "Invalid Parameters: Power Index must be within (0.1 - 1.0)";
-    QTest::newRow("CNC Line depths")
-        << int(CncLine) << QStringList{none, none, "40"} << none
-        << "Invalid Parameters: Min Depth must be smaller than Max Depth";
     QTest::newRow("cancelled file dialog") << int(LaserLine) << QStringList() << ""
                                            << "";
     QTest::newRow("Laser Line, a folder") << int(LaserLine) << QStringList() << "folder.gcode"
                                           << "Save Gcode: %1 cannot be written!";
-    QTest::newRow("CNC Line, a folder") << int(CncLine) << QStringList() << "folder.gcode"
-                                        << "Save Gcode: %1 cannot be writed!";
 }
 
 // A refusal shows only its message, no file dialog. Nothing is written or
@@ -125,7 +116,6 @@ void GcodeCommandTest::writesFile_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("fields");
-    QTest::addColumn<int>("manualThreshold"); // -1: automatic
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("pitch");
     QTest::addColumn<int>("travel");
@@ -133,25 +123,21 @@ void GcodeCommandTest::writesFile_data()
 
     const QStringList none;
     QTest::newRow("Laser Line defaults")
-        << int(LaserLine) << none << -1 << QSize(40, 30) << "0.16" << 192 << false;
-    QTest::newRow("Laser Line typed, manual threshold")
-        << int(LaserLine) << QStringList{"100", "0500", "01000", "20.0"} << 60 << QSize(40, 30)
-        << "0.16" << 192 << false;
+        << int(LaserLine) << none << QSize(40, 30) << "0.16" << 192 << false;
     QTest::newRow("Laser Dots typed, 875 high at 0.16")
-        << int(LaserDots) << QStringList{"15", "0.4", "0100", "20"} << -1 << QSize(10, 875)
-        << "0.16" << 1400 << true;
+        << int(LaserDots) << QStringList{"15", "0.4", "0100", "20"} << QSize(10, 875) << "0.16"
+        << 1400 << true;
     QTest::newRow("CNC Line typed, 280 wide at 0.5")
-        << int(CncLine) << QStringList{"100", "40", "1", "0500"} << -1 << QSize(280, 100) << "0.5"
+        << int(CncLine) << QStringList{"100", "40", "1", "0500"} << QSize(280, 100) << "0.5"
         << 14000 << true;
     QTest::newRow("874 wide at 0.16")
-        << int(CncLine) << none << -1 << QSize(874, 10) << "0.16" << 1398 << false;
+        << int(CncLine) << none << QSize(874, 10) << "0.16" << 1398 << false;
 }
 
 void GcodeCommandTest::writesFile()
 {
     QFETCH(int, type);
     QFETCH(QStringList, fields);
-    QFETCH(int, manualThreshold);
     QFETCH(QSize, size);
     QFETCH(QString, pitch);
     QFETCH(int, travel);
@@ -160,12 +146,6 @@ void GcodeCommandTest::writesFile()
     const QImage picture = pictures::randomImage(size.width(), size.height(), 3);
     open(picture, type, fields);
     widget<QComboBox>(*window, "cmbParam1")->setCurrentText(pitch);
-    if (manualThreshold >= 0) {
-        QTest::keyClick(widget<QCheckBox>(*window, "ckbThreshold"), Qt::Key_Space);
-        auto* txtThreshold = widget<QLineEdit>(*window, "txtThreshold");
-        QTest::keyClicks(txtThreshold, QString::number(manualThreshold));
-        QTest::keyClick(txtThreshold, Qt::Key_Return);
-    }
     // An older, longer file of that name is replaced, not overwritten in part.
     const QString path = dir->filePath("engraving.gcode");
     QFile older(path);
@@ -176,14 +156,11 @@ void GcodeCommandTest::writesFile()
     click("btnGcode");
     QCOMPARE(dialogs->prompts().size(), 1);
 
-    // Only Laser Line binarises first, with the threshold in force.
+    // Only Laser Line binarises first (a manual threshold: tst_convert).
     ImageProcessor reference;
     reference.adoptImage(picture);
-    if (type == LaserLine) {
-        reference.setManualThreshold(manualThreshold >= 0);
-        reference.setThreshold(manualThreshold);
+    if (type == LaserLine)
         reference.binaryImage();
-    }
     QCOMPARE(working(), *reference.workingImage());
 
     // The older file gave way whole; the bytes are the command-line tool's

@@ -16,22 +16,6 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out, err;
-};
-
-Run tavo(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(TAVO_EXECUTABLE), arguments);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
 QByteArray contents(const QString& path)
 {
     QFile file(path);
@@ -158,15 +142,19 @@ void ConvertTest::sameBytesAsTheWindow()
     const QString windowReport = generateInWindow(source, options, windowFile, &prepared);
 
     const QString tavoFile = m_dir.filePath("tavo.gcode"), saved = m_dir.filePath("tavo.png");
-    const Run run =
-        tavo(QStringList{"convert", source, "-o", tavoFile, "--save-picture", saved} + options);
-    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QProcess tavo;
+    tavo.start(TAVO_EXECUTABLE,
+               QStringList{"convert", source, "-o", tavoFile, "--save-picture", saved} + options);
+    QVERIFY2(tavo.waitForFinished(120000) && tavo.exitStatus() == QProcess::NormalExit &&
+                 tavo.exitCode() == 0,
+             tavo.readAllStandardError());
     const QByteArray expected = contents(windowFile);
     QVERIFY(expected.size() > 400);
     // Line by line, so a failure names the first line that differs.
     QCOMPARE(contents(tavoFile).split('\n'), expected.split('\n'));
-    QCOMPARE(run.out, saved + " has been successfully saved!\n" + tavoFile +
-                          windowReport.mid(windowFile.size()));
+    QCOMPARE(QString::fromLocal8Bit(tavo.readAllStandardOutput()),
+             saved + " has been successfully saved!\n" + tavoFile +
+                 windowReport.mid(windowFile.size()));
     // The picture as prepared, not the black and white one Laser Line writes from.
     QCOMPARE(QImage(saved).convertToFormat(QImage::Format_RGB32), prepared);
 }

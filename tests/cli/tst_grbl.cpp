@@ -1,4 +1,5 @@
-// GRBL files against a machine model and GRBL's parser; options, dialog, preview.
+// GRBL files against a machine model and GRBL's parser; dialog, preview (the
+// options refused: tst_badinput).
 #include "../app/tavomaintest.h"
 
 #include "imaging/graylevel.h"
@@ -25,7 +26,6 @@ private slots:
     void goldenFiles_data();
     void goldenFiles();
     void grblAccepts();
-    void refusals();
     void preview();
     void machineDialog();
 
@@ -221,26 +221,6 @@ void TestGrbl::grblAccepts()
                                           m_dir.path(), validator, path}) == 0,
                  qPrintable(path));
     qInfo("grbl-validate accepted %d files", m_written.size());
-}
-
-// Refused with the value named, nothing written.
-void TestGrbl::refusals()
-{
-    const QString picture = m_dir.filePath("p.png"), out = m_dir.filePath("no.gcode");
-    QVERIFY(pictures::grayRows({{0, 255}}).save(picture));
-    for (QString option : {"--s-max=0", "--s-max=-5", "--s-max=nan", "--s-max=1e9", "--s-max=abc",
-                           "--overscan=-1", "--overscan=nan", "--overscan=51", "--firmware=x",
-                           "--firmware=marlin --s-max=500", "--firmware=marlin --one-way"}) {
-        QProcess tavo;
-        tavo.start(
-            TAVO_EXECUTABLE,
-            QStringList{"convert", picture, "-o", out} +
-                (option.startsWith("--f") ? option : "--firmware=grbl " + option).split(' '));
-        const QString named = option.contains("marlin") ? option.mid(17).replace('=', ' ')
-                                                        : '"' + option.section('=', 1) + '"';
-        QVERIFY(tavo.waitForFinished(60000) && tavo.exitCode() == 2 && !QFile::exists(out));
-        QVERIFY2(QString(tavo.readAllStandardError()).contains(named), qPrintable(option));
-    }
 }
 
 // Dark left and bottom pixels drawn there (sheet X grows leftwards), with overscan.

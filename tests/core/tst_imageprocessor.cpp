@@ -14,7 +14,6 @@ class TestImageProcessor : public QObject
     Q_OBJECT
 
 private slots:
-    void scaleRefuses_data();
     void scaleRefuses();
     void matchesReferenceOnRandomSizes();
     void largePicturesBehaveLikeAnyOther();
@@ -40,22 +39,15 @@ QImage referenceTranspose(const QImage& image)
 
 } // namespace
 
-void TestImageProcessor::scaleRefuses_data()
-{
-    QTest::addColumn<QSize>("box");
-    // 100000 x 50000 would need 20 GB: refused rather than attempted.
-    QTest::newRow("oversized result") << QSize(100000, 100000);
-}
-
+// 100000 x 50000 would need 20 GB: refused rather than attempted.
 void TestImageProcessor::scaleRefuses()
 {
-    QFETCH(QSize, box);
     ImageProcessor processor;
     processor.adoptImage(pictures::randomImage(400, 200, 3));
-    processor.scaleKeepAspect(box.width(), box.height());
+    processor.scaleKeepAspect(100000, 100000);
     QCOMPARE(working(processor).size(), QSize(0, 0));
     processor.resetImage();
-    processor.scaleIgnoreAspect(box.width(), box.height());
+    processor.scaleIgnoreAspect(100000, 100000);
     QCOMPARE(working(processor).size(), QSize(0, 0));
     QCOMPARE(processor.sourceImage().size(), QSize(400, 200));
 }
@@ -89,19 +81,13 @@ void TestImageProcessor::largePicturesBehaveLikeAnyOther()
     processor.rotateImage();
     QVERIFY(sameWords(working(processor), referenceTranspose(picture)));
 
-    // Copies share the buffer until one is written; each keeps its own pixels
-    // and its own lifetime.
+    // A copy shares the buffer until written, and outlives the next command.
     QImage copy = working(processor);
     copy.setPixel(3, 4, 0x12345678);
     QCOMPARE(working(processor).pixel(3, 4), picture.pixel(4, 3));
-    processor.rotateImage();
-    QVERIFY(sameWords(working(processor), picture));
-    QCOMPARE(copy.pixel(3, 4), 0x12345678u);
-
     processor.cropImage(1400, 1000);
-    copy = working(processor);
-    processor.resetImage();
-    QVERIFY(sameWords(copy, referenceCrop(picture, 1400, 1000)));
+    QCOMPARE(copy.pixel(3, 4), 0x12345678u);
+    QVERIFY(sameWords(working(processor), referenceCrop(referenceTranspose(picture), 1400, 1000)));
 }
 
 QTEST_GUILESS_MAIN(TestImageProcessor)

@@ -1,10 +1,10 @@
 // The G-code reader and the sheet it draws on, behind tavo preview and the
 // window's preview pane; the program itself is run in tst_badinput.
-#include "preview/sheet.h"
-#include "toolpath/toolpathreader.h"
 #include "gcode/gcodegenerator.h"
 #include "gcode/parameters.h"
 #include "pictures.h"
+#include "preview/sheet.h"
+#include "toolpath/toolpathreader.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -48,10 +48,7 @@ QByteArray goldenFile(int type)
 }
 
 // Laser power as darkness.
-int nearest(float value)
-{
-    return int(std::floor(value + 0.5f));
-}
+const auto nearest = [](float value) { return int(std::floor(value + 0.5f)); };
 
 // What a report says, in one line, so a whole report compares at once.
 QString summary(const ToolpathReport& r)
@@ -79,7 +76,6 @@ private slots:
     void report_data();
     void report();
     void goldenCases();
-    void sheetGrows();
 };
 
 void TestToolpath::report_data()
@@ -163,18 +159,13 @@ void TestToolpath::goldenCases()
     QCOMPARE(line.imagePixel(1.0, 0.5) - line.imagePixel(0.0, 0.0), QPoint(-10, -5));
     QCOMPARE(image.pixel(line.imagePixel(-1.0, 1.0)), qRgb(255, 255, 255));
     QCOMPARE(image.pixel(line.imagePixel(70.0, -70.0)), qRgb(0, 0, 255));
-}
 
-void TestToolpath::sheetGrows()
-{
-    // Strokes far outside the range grow the sheet; what was drawn stays.
-    Sheet sheet(4, 1 << 24);
-    sheet.stroke(-10, 5, 10, 5, 100.0f);
-    sheet.stroke(150, -90, 160, -90, 50.0f);
-    sheet.stroke(-200, 120, -190, 130, 10.0f);
-    QCOMPARE(sheet.meanAt(0, 5), 100.0f);
-    QCOMPARE(sheet.meanAt(-195, 125), 10.0f);
-    QCOMPARE(sheet.render(nearest).pixel(sheet.imagePixel(155, -90)), qRgb(205, 205, 205));
+    // Strokes far outside the range grow the sheet both ways; what was drawn stays.
+    sheets[CncLine].stroke(150, -90, 160, -90, 50.0f);
+    sheets[CncLine].stroke(-200, 120, -190, 130, 10.0f);
+    QVERIFY(sheets[CncLine].meanAt(0, 0.3) == 40.0f && sheets[CncLine].meanAt(-195, 125) == 10.0f);
+    QCOMPARE(sheets[CncLine].render(nearest).pixel(sheets[CncLine].imagePixel(155, -90)),
+             qRgb(205, 205, 205));
 }
 
 QTEST_GUILESS_MAIN(TestToolpath)
