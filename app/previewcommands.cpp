@@ -5,6 +5,7 @@
 
 #include "dialogs/dialogs.h"
 #include "files/localfiles.h"
+#include "longwork.h"
 #include "previewpane.h"
 
 #include <QAction>
@@ -40,12 +41,24 @@ void TavoMain::previewGcodeFile()
 
 bool TavoMain::showPreview(const QString& path)
 {
+    // Read off the window thread: a file of gigabytes shows its progress and
+    // can be cancelled, which keeps the previous preview.
+    const double scale = previewPane->fittedScale();
+    ToolpathDrawing result;
     QString why;
-    if (!previewPane->showFile(path, &why)) {
+    const WorkEnd end =
+        runLong(tr("Preview G-code"), tr("Reading %1…").arg(shownName(path)),
+                [&](ProgressReport& progress) {
+                    return PreviewPane::readFile(path, scale, &progress, &result, &why);
+                });
+    if (end == WorkEnd::Cancelled)
+        return false;
+    if (end == WorkEnd::Failed) {
         Dialogs::instance().critical(tr("Preview G-code"),
                                      tr("Cannot preview %1: %2.").arg(readableFileName(path), why));
         return false;
     }
+    previewPane->display(path, result);
     if (previewDock->isHidden()) {
         previewDock->show();
         // A third of the window, the picture pane keeping the rest.

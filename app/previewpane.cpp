@@ -39,7 +39,8 @@ double PreviewPane::fittedScale() const
     return std::clamp(side / fittedMm, 0.1, 100.0);
 }
 
-bool PreviewPane::showFile(const QString& path, QString* why)
+bool PreviewPane::readFile(const QString& path, double pixelsPerMm, ProgressReport* progress,
+                           ToolpathDrawing* result, QString* why)
 {
     QFile file;
     qint64 size = 0;
@@ -49,27 +50,30 @@ bool PreviewPane::showFile(const QString& path, QString* why)
         *why = tr("it is empty");
         return false;
     }
-    ToolpathDrawing result;
-    if (!drawToolpath(file, {Machine::Unknown, fittedScale()}, &result, why))
+    if (!drawToolpath(file, {Machine::Unknown, pixelsPerMm, progress}, result, why))
         return false;
-    const ToolpathReport& report = result.report;
+    const ToolpathReport& report = result->report;
     if (report.problemCount > 0) {
         *why = tr("line %1 is not G-code (%2)")
                    .arg(report.problems.first().line)
                    .arg(report.problems.first().text);
         return false;
     }
-    if (!result.complete) {
+    if (!result->complete) {
         *why = tr("its moves reach too far from the origin to be drawn");
         return false;
     }
+    return true;
+}
+
+void PreviewPane::display(const QString& path, const ToolpathDrawing& result)
+{
     m_drawing = result.image;
     m_pixelsPerMm = result.pixelsPerMm;
-    m_report->setPlainText(previewReport(readableFileName(path), report));
+    m_report->setPlainText(previewReport(readableFileName(path), result.report));
     // Room for the report's lines, some wrapped, in the font the dock gave it.
     m_report->setMaximumHeight(m_report->fontMetrics().lineSpacing() * 11 + 12);
     showDrawing();
-    return true;
 }
 
 void PreviewPane::resizeEvent(QResizeEvent* event)

@@ -1,6 +1,8 @@
 #ifndef TAVO_APP_PREVIEWPANE_H
 #define TAVO_APP_PREVIEWPANE_H
 
+#include "preview/toolpathdrawing.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -17,10 +19,16 @@ class PreviewPane : public QWidget
 public:
     explicit PreviewPane(QWidget* parent = nullptr);
 
-    // Reads the file from disk and shows it. False, with why in *why and the
-    // previous preview kept, for a file that cannot be read, is not a regular
-    // file, is empty or holds a line that is not G-code.
-    bool showFile(const QString& path, QString* why);
+    // Reads the file from disk and draws it at the given scale, touching no
+    // widget, so that it can run off the window thread. False, with why in
+    // *why, for a file that cannot be read, is not a regular file, is empty
+    // or holds a line that is not G-code, and when the progress asked to stop.
+    static bool readFile(const QString& path, double pixelsPerMm, ProgressReport* progress,
+                         ToolpathDrawing* result, QString* why);
+    // Shows what readFile made, in place of the previous preview.
+    void display(const QString& path, const ToolpathDrawing& result);
+    // The scale at which the machine's range fills the pane's picture area.
+    double fittedScale() const;
 
     // The drawing as made, before it is scaled to the pane.
     const QImage& drawing() const { return m_drawing; }
@@ -30,8 +38,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The scale at which the machine's range fills the pane's picture area.
-    double fittedScale() const;
     void showDrawing();
 
     QLabel* m_picture;

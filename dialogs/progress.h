@@ -1,5 +1,5 @@
-#ifndef TAVO_CORE_PROGRESS_H
-#define TAVO_CORE_PROGRESS_H
+#ifndef TAVO_DIALOGS_PROGRESS_H
+#define TAVO_DIALOGS_PROGRESS_H
 
 #include <QIODevice>
 

@@ -47,8 +47,14 @@ bool drawToolpath(QIODevice& device, const DrawOptions& options, ToolpathDrawing
         sheet = std::make_unique<Sheet>(drawing->pixelsPerMm, previewPixelBudget);
     }
     ToolpathReader reader(options.machine, sheet.get());
-    if (!reader.read(device, error))
+    if (options.progress) {
+        ProgressDevice watched(&device, device.size(), options.progress);
+        if (!watched.open(device.openMode() | QIODevice::Unbuffered) ||
+            !reader.read(watched, error))
+            return false;
+    } else if (!reader.read(device, error)) {
         return false;
+    }
     reader.finish();
     drawing->report = reader.report();
     drawing->complete = !sheet || sheet->complete();

@@ -1,6 +1,7 @@
 #ifndef TAVO_PREVIEW_TOOLPATHDRAWING_H
 #define TAVO_PREVIEW_TOOLPATHDRAWING_H
 
+#include "dialogs/progress.h"
 #include "toolpath/toolpathreader.h"
 
 #include <QIODevice>
@@ -18,6 +19,8 @@ struct DrawOptions
     Machine machine = Machine::Unknown;
     // 0: the report only, nothing drawn. Capped to the budget's largest scale.
     double pixelsPerMm = 0;
+    // Told the share of the file read; a stop makes the read fail.
+    ProgressReport* progress = nullptr;
 };
 
 // A G-code file read, summed up and drawn.
