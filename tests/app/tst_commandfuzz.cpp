@@ -1,8 +1,8 @@
 // Random command sequences on the real window, every command given through
 // its widget, on pictures of every pixel format a decoder delivers. After
 // every step: no dialog but those foreseen, 32-bit pictures, the view showing
-// the working picture, files saved at its size, Scale and zoom keeping the
-// source's aspect. What each command does exactly has its own tests. A
+// the working picture, files saved at its size. What each command does
+// exactly has its own tests. A
 // failure names its seed: TAVO_FUZZ_SEED=<seed> TAVO_FUZZ_COUNT=1 replays it.
 
 #include "tavomaintest.h"
@@ -12,7 +12,6 @@
 #include <QAction>
 #include <QDebug>
 #include <QLabel>
-#include <QSpinBox>
 
 namespace {
 
@@ -21,19 +20,6 @@ template <typename T> QString shown(const T& value)
     QString text;
     QDebug(&text).nospace() << value;
     return text;
-}
-
-// Scaled with its aspect kept: fits the box and reaches it in one direction,
-// the other side true to the aspect within a pixel.
-bool fitsBox(const QSize& picture, const QSize& box, const QSize& from)
-{
-    if (picture.isEmpty() || box.isEmpty() || from.isEmpty())
-        return picture.isEmpty() && (box.isEmpty() || from.isEmpty());
-    const double skew =
-        double(picture.width()) * from.height() - double(picture.height()) * from.width();
-    return picture.boundedTo(box) == picture &&
-           (picture.width() == box.width() || picture.height() == box.height()) &&
-           qAbs(skew) <= qMax(from.width(), from.height());
 }
 
 class Sequence : WindowFixture
@@ -48,11 +34,7 @@ public:
         setViewArea(*window, QSize(40 + rng.bounded(30), 30 + rng.bounded(30)));
         for (int steps = 10 + rng.bounded(40); trail.size() < steps && failure.isEmpty();) {
             const int pick = source.isEmpty() ? 0 : rng.bounded(10);
-            pick < 2   ? open()
-            : pick < 3 ? save()
-            : pick < 5 ? scale()
-            : pick < 7 ? zoom()
-                       : other();
+            pick < 2 ? open() : pick < 3 ? save() : other();
             check();
         }
         return failure.isEmpty() ? failure : failure + " after\n  " + trail.join("\n  ");
@@ -81,40 +63,15 @@ private:
         QFile::remove(name);
     }
 
-    void scale()
-    {
-        const QSize before = working().size();
-        press("btnScale");
-        if (!fitsBox(working().size(), viewArea(*window), before))
-            failure = "Scale gave " + shown(working().size());
-    }
-
-    // A changed zoom scales the source, turned or not, into its box.
-    void zoom()
-    {
-        auto* spin = widget<QSpinBox>(*window, "spbSize");
-        const int was = spin->value();
-        if (rng.bounded(2))
-            type("spbSize", QString::number(10 + rng.bounded(91)));
-        else
-            QTest::keyClick(spin, rng.bounded(2) ? Qt::Key_Up : Qt::Key_PageDown);
-        const int now = spin->value();
-        trail << QString("zoom %1").arg(now);
-        const QSize box(int(now / 100.0 * source.width()), int(now / 100.0 * source.height()));
-        if (now != was && !fitsBox(working().size(), box, source) &&
-            !fitsBox(working().size(), box, source.transposed()))
-            failure = QString("zoom %1 gave %2").arg(now).arg(shown(working().size()));
-    }
-
-    // Filters, other geometry, the threshold and the G-code fields only must
-    // not break anything.
+    // Filters, geometry, the zoom box, the threshold and the G-code fields.
     void other()
     {
-        static const QStringList fields{"txtThreshold", "txtParam2", "txtParam3", "txtParam5"};
-        static const QStringList texts = QString("0|15|256|2001|0.09|-1|abc||1e2").split('|');
+        static const QStringList fields{"txtThreshold", "txtParam2", "txtParam3", "txtParam5",
+                                        "spbSize"};
+        static const QStringList texts = QString("0|15|256|2001|0.09|-1|abc||1e2|37").split('|');
         static const QStringList buttons =
             QString("btnGray btnBinary btnDither actionRelief btnOutline actionSoften "
-                    "ckbThreshold btnCnc btnLaser btnFit btnCrop")
+                    "ckbThreshold btnCnc btnLaser btnFit btnCrop btnScale btnReset")
                 .split(' ');
         if (rng.bounded(3) == 0)
             type(fields[rng.bounded(fields.size())], texts[rng.bounded(texts.size())]);

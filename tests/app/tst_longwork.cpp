@@ -4,7 +4,6 @@
 #include "tavomaintest.h"
 
 #include "pictures.h"
-#include "previewpane.h"
 
 #include <QAction>
 #include <QDir>
@@ -32,7 +31,6 @@ private slots:
 
     void command_data();
     void command();
-    void preview();
 };
 
 void LongWorkTest::command_data()
@@ -118,28 +116,6 @@ void LongWorkTest::command()
         QCOMPARE(dialogs->prompts().size(), 2); // the file dialog and "saved"
     }
     QVERIFY(contents(target) != before || opens);
-}
-
-// A cancelled preview keeps the one shown before, without a message.
-void LongWorkTest::preview()
-{
-    QVERIFY(pictures::randomImage(40, 30, 1).save(dir->filePath("first.png")));
-    openPicture(*window, *dialogs, dir->filePath("first.png"));
-    for (const char* machine : {"btnLaser", "btnCnc"}) { // a.gcode, then b.gcode shown
-        QTest::mouseClick(widget<QPushButton>(*window, machine), Qt::LeftButton);
-        dialogs->answerFileName(dir->filePath(machine[3] == 'L' ? "a.gcode" : "b.gcode"));
-        QTest::mouseClick(widget<QPushButton>(*window, "btnGcode"), Qt::LeftButton);
-    }
-    auto* pane = window->findChild<PreviewPane*>();
-    const QImage shown = pane->drawing();
-    for (const double cancelAt : {0.0, 2.0}) {
-        dialogs->cancelProgressAt(cancelAt);
-        dialogs->answerFileName(dir->filePath("a.gcode"));
-        window->findChild<QAction*>("actionPreviewGcode")->trigger();
-        QVERIFY(dialogs->progressLabels().last().contains("a.gcode"));
-        QCOMPARE(pane->drawing() == shown, cancelAt == 0.0);
-    }
-    QVERIFY(dialogs->log().filter("critical").isEmpty());
 }
 
 QTEST_MAIN(LongWorkTest)

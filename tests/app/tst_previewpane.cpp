@@ -21,6 +21,7 @@ private slots:
     void sameAsTavo();
     void refused_data();
     void refused();
+    void cancelKeepsPrevious();
 
 private:
     PreviewPane& pane() const { return *window->findChild<PreviewPane*>(); }
@@ -99,6 +100,25 @@ void PreviewPaneTest::refused()
                  message.text.startsWith("Cannot preview " + path + ": " + why),
              qPrintable(message.text));
     QCOMPARE(std::make_pair(pane().drawing().cacheKey(), report()), shown);
+}
+
+// A cancelled preview keeps the one shown before, without a message.
+void PreviewPaneTest::cancelKeepsPrevious()
+{
+    QVERIFY(pictures::randomImage(40, 30, 1).save(dir->filePath("p.png")));
+    openPicture(*window, *dialogs, dir->filePath("p.png"));
+    dialogs->answerFileName(dir->filePath("a.gcode"));
+    QTest::mouseClick(widget<QPushButton>(*window, "btnGcode"), Qt::LeftButton);
+    const QImage first = pane().drawing();
+    // b.gcode is written in full, its preview cancelled.
+    QTest::mouseClick(widget<QPushButton>(*window, "btnCnc"), Qt::LeftButton);
+    dialogs->cancelProgressAt(2.0);
+    dialogs->cancelProgressAt(0.0);
+    dialogs->answerFileName(dir->filePath("b.gcode"));
+    QTest::mouseClick(widget<QPushButton>(*window, "btnGcode"), Qt::LeftButton);
+    QVERIFY(QFile::exists(dir->filePath("b.gcode")) && pane().drawing() == first);
+    preview(dir->filePath("b.gcode"));
+    QVERIFY(pane().drawing() != first && dialogs->log().filter("critical").isEmpty());
 }
 
 QTEST_MAIN(PreviewPaneTest)

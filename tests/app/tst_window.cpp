@@ -5,6 +5,8 @@
 
 #include "pictures.h"
 
+#include <QAccessible>
+#include <QAccessibleInterface>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -76,10 +78,21 @@ private slots:
         window->showNormal();
         window->resize(1900, 1000);
         QTRY_COMPARE(widget(*window, "settingWidget")->width(), 340);
+        QCOMPARE(spoken({"txtFile", "txtGcode", "txtThreshold", "spbSize", "sldSize"}),
+                 QStringList({"Picture File", "Report", "Threshold", "Zoom (%)", "Zoom (%)"}));
     }
 
 private:
     void trigger(const char* name) { window->findChild<QAction*>(name)->trigger(); }
+    // What a screen reader says for each widget.
+    QStringList spoken(const QStringList& names) const
+    {
+        QStringList said;
+        for (const QString& name : names)
+            said << QAccessible::queryAccessibleInterface(widget(*window, qPrintable(name)))
+                        ->text(QAccessible::Name);
+        return said;
+    }
     QString panel() const
     {
         return texts(*window, {"lblCmd", "lblParam1", "lblParam2", "lblParam3", "lblParam4",
@@ -233,6 +246,9 @@ void WindowTest::gcodeTypeFollowsCommands()
         widget<QLineEdit>(*window, name)->setText("edited");
     click("btnCnc");
     QCOMPARE(now(), "2 0 " + cncLine);
+    // Screen readers name each field after its label, whatever the type.
+    QCOMPARE(spoken({"txtParam2", "txtParam3", "txtParam4", "txtParam5"}),
+             texts(*window, {"lblParam2", "lblParam3", "lblParam4", "lblParam5"}));
     click("btnLaser");
     QCOMPARE(now(), "1 1 " + laserDots);
     cmbType->setCurrentIndex(0);
