@@ -3,10 +3,10 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
-#include "preview/toolpathdrawing.h"
-#include "preview/sheet.h"
-#include "toolpath/toolpathreader.h"
 #include "files/localfiles.h"
+#include "preview/sheet.h"
+#include "preview/toolpathdrawing.h"
+#include "toolpath/toolpathreader.h"
 
 #include <QFile>
 #include <QFileInfo>
