@@ -71,6 +71,13 @@ void TestBadInput::refusedOrReported_data()
         "\"path\":\"out/s.gcode\",*"
         "\"travelLengthMm\":300,\"widthMm\":15}\n{\"error\":\"Failed to load "
         "missing.png*[s.gcode]");
+    // The file-size limit: reported, the older file kept, nothing partial left.
+    row("the file-size limit, G-code",
+        "echo older >out/x.gcode; ulimit -f 16; $T convert a.png --type laser-dots -o out/x.gcode;"
+        "s=$?; cat out/x.gcode; exit $s",
+        1, "x.gcode cannot be written!", "older*[x.gcode]");
+    row("the file-size limit, picture", "ulimit -f 16; $T convert a.png --save-picture out/a.bmp",
+        1, "a.bmp cannot be saved!", "[]");
     row("a FIFO is refused at once", "mkfifo f.png && $T convert f.png -o x.gcode", 1,
         "Failed to load f.png, please try again later!\n");
     row("a BMP claiming more than it holds", "$T convert long.bmp -o x.gcode", 1,
