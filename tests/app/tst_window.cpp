@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QSpinBox>
-#include <QWindow>
 
 namespace {
 
@@ -101,32 +100,23 @@ private:
     }
 };
 
+// File > Exit and the window manager's close are driven by the end-to-end test.
 void WindowTest::exitQuestion_data()
 {
-    QTest::addColumn<QString>("how");
     QTest::addColumn<int>("answer");
-    QTest::newRow("close, Yes") << "close" << int(Dialogs::Yes);
-    QTest::newRow("close, Cancel") << "close" << int(Dialogs::Cancel);
-    QTest::newRow("File > Exit, Cancel") << "File > Exit" << int(Dialogs::Cancel);
-    QTest::newRow("window frame, Yes") << "window frame" << int(Dialogs::Yes);
+    QTest::newRow("Yes") << int(Dialogs::Yes);
+    QTest::newRow("Cancel") << int(Dialogs::Cancel);
 }
 
 void WindowTest::exitQuestion()
 {
-    QFETCH(QString, how);
     QFETCH(int, answer);
     const bool closes = answer == Dialogs::Yes; // and nothing else
 
     openImage(pictures::randomImage(50, 40, 6));
     const qint64 kept = working().cacheKey();
     dialogs->answerQuestion(Dialogs::Button(answer));
-    if (how == "close")
-        QCOMPARE(window->close(), closes);
-    else if (how == "File > Exit")
-        trigger("actionExit");
-    else
-        window->windowHandle()->close();
-
+    QCOMPARE(window->close(), closes);
     QCOMPARE(window->isVisible(), !closes);
     QCOMPARE(dialogs->log(), QStringList("question Exit: Are you sure to exit TavoAssistant?"));
     QCOMPARE(dialogs->prompts().first().buttons, Dialogs::Yes | Dialogs::Cancel);
