@@ -69,7 +69,7 @@ private slots:
     void gcodeTypeFollowsCommands();
 
     // The panels wait for a picture; the settings column is capped from the
-    // designed width, not the screen's.
+    // designed width, not the screen's; every command reaches its slot.
     void beforeAnyPicture()
     {
         QVERIFY(!widget(*window, "controlWidget")->isEnabled());
@@ -79,6 +79,17 @@ private slots:
         QTRY_COMPARE(widget(*window, "settingWidget")->width(), 340);
         QCOMPARE(spoken({"txtFile", "txtGcode", "txtThreshold", "spbSize", "sldSize"}),
                  QStringList({"Picture File", "Report", "Threshold", "Zoom (%)", "Zoom (%)"}));
+        // connectSlotsByName only warns about a slot whose object or signal
+        // is missing: a renamed widget would leave its command dead.
+        const QMetaObject* meta = window->metaObject();
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QByteArray slot = meta->method(i).methodSignature();
+            if (!slot.startsWith("on_"))
+                continue;
+            const int split = slot.lastIndexOf('_', slot.indexOf('('));
+            const QObject* object = window->findChild<QObject*>(slot.mid(3, split - 3));
+            QVERIFY2(object && object->metaObject()->indexOfSignal(slot.mid(split + 1)) >= 0, slot);
+        }
     }
 
 private:

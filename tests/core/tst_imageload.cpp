@@ -104,16 +104,10 @@ void TestImageLoad::badFiles_data()
     QTest::addColumn<QByteArray>("contents");
 
     const QByteArray png = encoded(pictures::randomImage(64, 64, 3), "PNG");
-    // A valid header claiming a huge size over tiny image data.
-    QByteArray hugeJpeg = encoded(pictures::randomImage(8, 8, 1), "JPEG");
-    // Height and width of the frame header, big-endian: 65000 each.
-    hugeJpeg.replace(hugeJpeg.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 4,
-                     QByteArray::fromHex("fde8fde8"));
     // A null contents means no file at all.
     QTest::newRow("missing") << "no such picture \u00e9.png" << QByteArray();
     QTest::newRow("truncated PNG") << "truncated.png" << png.left(png.size() / 2);
     QTest::newRow("text named .jpg") << "notes.jpg" << QByteArray("just some text\n");
-    QTest::newRow("JPEG claiming 65000 x 65000") << "huge.jpg" << hugeJpeg;
 }
 
 void TestImageLoad::badFiles()
@@ -130,10 +124,8 @@ void TestImageLoad::badFiles()
     // A picture already open is replaced by nothing, not kept.
     processor.adoptImage(pictures::randomImage(5, 5, 2));
     QVERIFY(!processor.loadImage(path));
-    // A picture too large says so after the usual sentence.
-    QCOMPARE(dialogs.log().size(), 1);
-    QVERIFY(dialogs.log().first().startsWith("critical Critical Error: Failed to load " + path +
-                                             ", please try again later!"));
+    QCOMPARE(dialogs.log(), QStringList("critical Critical Error: Failed to load " + path +
+                                        ", please try again later!"));
     QVERIFY(processor.workingImage()->isNull());
     QVERIFY(processor.sourceImage().isNull());
 
