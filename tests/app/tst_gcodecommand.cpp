@@ -15,12 +15,6 @@ namespace {
 
 const QString previousReport = "the report of an earlier file";
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class GcodeCommandTest : public QObject, protected WindowFixture
@@ -165,7 +159,8 @@ void GcodeCommandTest::writesFile()
 
     // The older file gave way whole; the bytes are the command-line tool's
     // (tst_convert), which the golden files pin down.
-    QVERIFY(contents(path).endsWith("M84\r\nG1 F2000\r\n") && !contents(path).contains("xxxx"));
+    QVERIFY(pictures::fileBytes(path).endsWith("M84\r\nG1 F2000\r\n") &&
+            !pictures::fileBytes(path).contains("xxxx"));
     const QStringList report = gcodeText().split("\n\n");
     QCOMPARE(report.mid(0, 2),
              (QStringList{path + "\nHas been successfully generated!",

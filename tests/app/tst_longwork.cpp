@@ -10,16 +10,6 @@
 #include <QFile>
 #include <QMenuBar>
 
-namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 class LongWorkTest : public QObject, protected WindowFixture
 {
     Q_OBJECT
@@ -75,7 +65,7 @@ void LongWorkTest::command()
     QFile older(target);
     QVERIFY(opens || (older.open(QIODevice::WriteOnly) && older.write("older")));
     older.close();
-    const QByteArray before = contents(target);
+    const QByteArray before = pictures::fileBytes(target);
     const QImage picture = TavoMainTest::workingImage(*window);
     const QStringList entries = QDir(dir->path()).entryList(QDir::Files);
     dialogs->clear();
@@ -96,7 +86,7 @@ void LongWorkTest::command()
     if (cancelled) {
         QCOMPARE(dialogs->prompts().size(), 1); // the file dialog, no message
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), entries);
-        QCOMPARE(contents(target), before);
+        QCOMPARE(pictures::fileBytes(target), before);
         // Laser Line makes the picture black and white before it writes.
         QVERIFY(TavoMainTest::workingImage(*window) == picture || type == LaserLine);
         return;
@@ -109,13 +99,13 @@ void LongWorkTest::command()
         QCOMPARE(TavoMainTest::workingImage(*window), *processor.workingImage());
     } else if (type >= 0) {
         QVERIFY(TavoMainTest::gcodeGenerator(*window).generate(type, plain));
-        QCOMPARE(contents(target), contents(plain));
+        QCOMPARE(pictures::fileBytes(target), pictures::fileBytes(plain));
     } else {
         QVERIFY(TavoMainTest::imageProcessor(*window).saveImage(plain));
-        QCOMPARE(contents(target), contents(plain));
+        QCOMPARE(pictures::fileBytes(target), pictures::fileBytes(plain));
         QCOMPARE(dialogs->prompts().size(), 2); // the file dialog and "saved"
     }
-    QVERIFY(contents(target) != before || opens);
+    QVERIFY(pictures::fileBytes(target) != before || opens);
 }
 
 QTEST_MAIN(LongWorkTest)

@@ -16,12 +16,6 @@
 
 namespace {
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const QStringList typeNames{"laser-line", "laser-dots", "cnc-line"};
 const QStringList parameterOptions[] = {
     {"--power", "--travel-speed", "--jump-speed", "--start-height"},
@@ -148,10 +142,10 @@ void ConvertTest::sameBytesAsTheWindow()
     QVERIFY2(tavo.waitForFinished(120000) && tavo.exitStatus() == QProcess::NormalExit &&
                  tavo.exitCode() == 0,
              tavo.readAllStandardError());
-    const QByteArray expected = contents(windowFile);
+    const QByteArray expected = pictures::fileBytes(windowFile);
     QVERIFY(expected.size() > 400);
     // Line by line, so a failure names the first line that differs.
-    QCOMPARE(contents(tavoFile).split('\n'), expected.split('\n'));
+    QCOMPARE(pictures::fileBytes(tavoFile).split('\n'), expected.split('\n'));
     QCOMPARE(QString::fromLocal8Bit(tavo.readAllStandardOutput()),
              saved + " has been successfully saved!\n" + tavoFile +
                  windowReport.mid(windowFile.size()));

@@ -1,5 +1,7 @@
 #include "pictures.h"
 
+#include <QFile>
+
 #include <cstring>
 
 namespace pictures {
@@ -63,6 +65,12 @@ QList<QImage::Format> decoderFormats()
             QImage::Format_MonoLSB,  QImage::Format_RGB888,     QImage::Format_RGB16,
             QImage::Format_RGBX64,   QImage::Format_RGBA64,     QImage::Format_ARGB32_Premultiplied,
             QImage::Format_RGBA8888, QImage::Format_RGB32,      QImage::Format_ARGB32};
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace pictures

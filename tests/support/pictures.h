@@ -45,6 +45,9 @@ QImage goldenPicture(int type);
 // comparison ignores the unused byte of RGB32).
 bool sameWords(const QImage& a, const QImage& b);
 
+// A file's bytes; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
 // The formats an image decoder may deliver: palette, gray, 1-bit, 16 bits
 // per channel, 24-bit, premultiplied and the two working formats.
 QList<QImage::Format> decoderFormats();
